@@ -1,0 +1,57 @@
+#include "ControllerType.h"
+
+#include "NumberText.h"
+#include "TextCodec.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+int ControllerType::readControllerType(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    const QByteArray bytes = file.read(4096);
+    if (file.error() != QFileDevice::NoError)
+        return 1;
+
+    // The first item: up to the first comma or the end of the first line.
+    QString text = TextCodec::decode(bytes);
+    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[,\r\n]")));
+    if (end >= 0)
+        text.truncate(end);
+    text = text.trimmed();
+    if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
+        text = text.mid(1, text.size() - 2);
+
+    const double v = NumberText::leadingNumber(text);
+    if (!(v > 0 && v < 4))
+        return 1;
+    const double type = NumberText::roundHalfEven(v);
+    return (type >= 1 && type <= 3) ? int(type) : 1;
+}
+
+bool ControllerType::writeControllerType(const QString &path, int type)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QByteArray::number(type) + "\r\n");
+    return file.commit();
+}
+
+double ControllerType::commandLineNumber(const QString &commandLine)
+{
+    return NumberText::leadingNumber(commandLine);
+}
+
+int ControllerType::langNoFromCommandLine(const QString &commandLine)
+{
+    return NumberText::roundHalfEven(commandLineNumber(commandLine)) == 1.0 ? 1 : 0;
+}
+
+QString ControllerType::languageFileName(int langNo)
+{
+    return QStringLiteral("LANG%1.DAT").arg(langNo);
+}

@@ -1,0 +1,23 @@
+#include "RunContext.h"
+
+#include "ControllerType.h"
+#include "ProgramFolder.h"
+
+void RunContext::chooseLanguage(const QString &folder, const QString &line)
+{
+    programFolder = folder;
+    commandLine = line;
+    langNo = ControllerType::langNoFromCommandLine(line);
+    langIni.setINIFile(ProgramFolder::file(folder, ControllerType::languageFileName(langNo)));
+}
+
+void RunContext::setControllerType(int type)
+{
+    axisNum = type;
+    maxStep = ControllerType::maxStepFor(type);
+}
+
+QString RunContext::typCfgPath() const
+{
+    return ProgramFolder::file(programFolder, QString::fromLatin1(ControllerType::kFileName));
+}

@@ -1,0 +1,179 @@
+#include "clsIniFile.h"
+
+#include "TextCodec.h"
+
+#include <QFile>
+#include <QObject>
+#include <QSaveFile>
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+
+// Splits decoded file text into lines at CR LF, CR or LF. Neither CR nor LF
+// can be the second byte of a double-byte character, so splitting after
+// decoding is safe.
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            lines << text.mid(start, i - start);
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size())
+        lines << text.mid(start);
+    return lines;
+}
+
+// The section name of a "[name]" line, or a null string for other lines.
+QString sectionName(const QString &line)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith(u'['))
+        return QString();
+    const qsizetype close = t.indexOf(u']');
+    const QString name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
+    return name.isNull() ? QStringLiteral("") : name;
+}
+
+// Splits a "key=value" line; false for lines without "=".
+bool splitKeyLine(const QString &line, QString *key, QString *value)
+{
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0)
+        return false;
+    *key = line.left(eq).trimmed();
+    if (value)
+        *value = line.mid(eq + 1).trimmed();
+    return true;
+}
+
+QString unquote(const QString &value)
+{
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == u'"' || first == u'\'') && value.back() == first)
+            return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Index of the first line of the first section named `section`, or -1.
+qsizetype findSection(const QStringList &lines, const QString &section)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString name = sectionName(lines.at(i));
+        if (!name.isNull() && sameName(name, section))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+QString clsIniFile::GetINIStr(const QString &strApp, const QString &strKey,
+                              const QString &strDefault) const
+{
+    QFile file(m_iniFile);
+    if (m_iniFile.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return strDefault;
+    const QStringList lines = splitLines(TextCodec::decode(file.readAll()));
+
+    const qsizetype header = findSection(lines, strApp);
+    if (header < 0)
+        return strDefault;
+    for (qsizetype i = header + 1; i < lines.size(); ++i) {
+        if (!sectionName(lines.at(i)).isNull())
+            break;
+        QString key, value;
+        if (splitKeyLine(lines.at(i), &key, &value) && sameName(key, strKey))
+            return TextCodec::cutToBytes(unquote(value), kMaxValueBytes);
+    }
+    return strDefault;
+}
+
+bool clsIniFile::WriteString(const QString &strKey, const QString &strData) const
+{
+    if (m_iniFile.isEmpty())
+        return false;
+    QStringList lines;
+    {
+        QFile existing(m_iniFile);
+        if (existing.exists()) {
+            if (!existing.open(QIODevice::ReadOnly))
+                return false;
+            lines = splitLines(TextCodec::decode(existing.readAll()));
+        }
+    }
+
+    const QString entry = strKey + u'=' + strData;
+    const qsizetype header = findSection(lines, m_appName);
+    if (header < 0) {
+        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+            lines << QString();
+        lines << u'[' + m_appName + u']' << entry;
+    } else {
+        qsizetype lastKey = header;
+        bool replaced = false;
+        for (qsizetype i = header + 1; i < lines.size(); ++i) {
+            if (!sectionName(lines.at(i)).isNull())
+                break;
+            QString key;
+            if (splitKeyLine(lines.at(i), &key, nullptr)) {
+                if (sameName(key, strKey)) {
+                    lines[i] = entry;
+                    replaced = true;
+                    break;
+                }
+            }
+            if (!lines.at(i).trimmed().isEmpty())
+                lastKey = i;
+        }
+        if (!replaced)
+            lines.insert(lastKey + 1, entry);
+    }
+
+    QSaveFile file(m_iniFile);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(TextCodec::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+    return file.commit();
+}
+
+void clsIniFile::setCaption(QObject *element, const QString &caption)
+{
+    if (element->metaObject()->indexOfProperty("text") >= 0)
+        element->setProperty("text", caption);
+    else if (element->metaObject()->indexOfProperty("title") >= 0)
+        element->setProperty("title", caption);
+}
+
+void clsIniFile::CaptionChange(QObject *frmForm) const
+{
+    if (frmForm)
+        CaptionSet(frmForm, frmForm->objectName());
+}
+
+void clsIniFile::CaptionSet(QObject *frmForm, const QString &strSec) const
+{
+    if (!frmForm)
+        return;
+    const QList<QObject *> elements = frmForm->findChildren<QObject *>();
+    for (QObject *element : elements) {
+        const QString tag = element->property(kTagProperty).toString();
+        if (tag.isEmpty())
+            continue;
+        setCaption(element, GetINIStr(strSec, tag, QString()));
+    }
+}

@@ -1,0 +1,362 @@
+#include "config/ControllerType.h"
+#include "config/NumberText.h"
+#include "config/TextCodec.h"
+#include "config/clsIniFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray cp932(const QString &text)
+{
+    return TextCodec::encode(text);
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+// A captioned element as the caption scheme sees it.
+class Captioned : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString text MEMBER text)
+public:
+    using QObject::QObject;
+    QString text;
+};
+
+class Titled : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString title MEMBER title)
+public:
+    using QObject::QObject;
+    QString title;
+};
+
+class TestConfig : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void codecRoundTrip();
+    void getIniStr_data();
+    void getIniStr();
+    void getIniStrMissingFile();
+    void writeString_data();
+    void writeString();
+    void writeStringUnwritable();
+    void captionChange();
+    void leadingNumber_data();
+    void leadingNumber();
+    void roundHalfEven_data();
+    void roundHalfEven();
+    void langNo_data();
+    void langNo();
+    void readControllerType_data();
+    void readControllerType();
+    void writeControllerType();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestConfig::codecRoundTrip()
+{
+    QVERIFY(m_dir.isValid());
+    const QString text = QString::fromUtf16(u"ｱｲｳ 表示 ×100 ～");
+    QCOMPARE(TextCodec::decode(TextCodec::encode(text)), text);
+    // 表 ends in the byte 0x5C: the decoder must not take it for a backslash.
+    QCOMPARE(TextCodec::encode(QString::fromUtf16(u"表")), QByteArray("\x95\x5c"));
+    QVERIFY(TextCodec::isSingleByte(QString::fromUtf16(u"abc ｱｲｳ")));
+    QVERIFY(!TextCodec::isSingleByte(QString::fromUtf16(u"abcア")));
+}
+
+void TestConfig::getIniStr_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("expected");
+
+    const QString basic = QStringLiteral("[dlgData]\r\nTitle001=Data entry\r\nCap001=Data\r\n");
+    QTest::newRow("plain") << basic << "dlgData" << "Title001" << "Data entry";
+    QTest::newRow("section and key lower case in the file")
+        << "[dlgdata]\r\ntitle001=x\r\n" << "dlgData" << "Title001" << "x";
+    QTest::newRow("section and key upper case in the file")
+        << "[DLGDATA]\r\nTITLE001=x\r\n" << "dlgData" << "Title001" << "x";
+    QTest::newRow("asked in other case") << basic << "DLGDATA" << "title001" << "Data entry";
+    QTest::newRow("missing section") << basic << "Other" << "Title001" << "dflt";
+    QTest::newRow("missing key") << basic << "dlgData" << "Cap002" << "dflt";
+    QTest::newRow("key of another section is not seen")
+        << "[A]\r\nk=1\r\n[B]\r\nj=2\r\n" << "B" << "k" << "dflt";
+    QTest::newRow("first key wins") << "[A]\r\nk=1\r\nK=2\r\n" << "A" << "k" << "1";
+    QTest::newRow("first section wins")
+        << "[A]\r\nk=1\r\n[a]\r\nk=2\r\nj=3\r\n" << "A" << "j" << "dflt";
+    QTest::newRow("blanks trimmed") << "[A]\r\n  k  =   v  w  \r\n" << "A" << "k" << "v  w";
+    QTest::newRow("tab blanks trimmed") << "[A]\r\nk=\tv\t\r\n" << "A" << "k" << "v";
+    QTest::newRow("double quotes removed") << "[A]\r\nk=\" v \"\r\n" << "A" << "k" << " v ";
+    QTest::newRow("single quotes removed") << "[A]\r\nk='v'\r\n" << "A" << "k" << "v";
+    QTest::newRow("only one pair removed") << "[A]\r\nk=\"\"v\"\"\r\n" << "A" << "k" << "\"v\"";
+    QTest::newRow("mismatched quotes kept") << "[A]\r\nk=\"v'\r\n" << "A" << "k" << "\"v'";
+    QTest::newRow("lone quote kept") << "[A]\r\nk=\"\r\n" << "A" << "k" << "\"";
+    QTest::newRow("empty value is empty, not the default") << "[A]\r\nk=\r\n" << "A" << "k" << "";
+    QTest::newRow("equals sign inside the value") << "[A]\r\nk=a=b\r\n" << "A" << "k" << "a=b";
+    QTest::newRow("LF line ends") << "[A]\nk=1\nj=2\n" << "A" << "j" << "2";
+    QTest::newRow("CR line ends") << "[A]\rk=1\rj=2" << "A" << "j" << "2";
+    QTest::newRow("indented section header") << "  [ A ]  \r\nk=1\r\n" << "A" << "k" << "1";
+    QTest::newRow("line without equals sign skipped") << "[A]\r\nnoise\r\nk=1\r\n" << "A" << "k" << "1";
+    QTest::newRow("Japanese value")
+        << QString::fromUtf16(u"[Tool]\r\nMes001=絶対位置移動\r\n") << "Tool" << "Mes001"
+        << QString::fromUtf16(u"絶対位置移動");
+    QTest::newRow("half-width katakana value")
+        << QString::fromUtf16(u"[A]\r\nk=ﾌｧｲﾙ(&F)\r\n") << "A" << "k" << QString::fromUtf16(u"ﾌｧｲﾙ(&F)");
+    QTest::newRow("value with trail byte 0x5C")
+        << QString::fromUtf16(u"[A]\r\nk=表示\r\n") << "A" << "k" << QString::fromUtf16(u"表示");
+
+    QTest::newRow("255 bytes kept whole")
+        << "[A]\r\nk=" + QString(255, u'x') + "\r\n" << "A" << "k" << QString(255, u'x');
+    QTest::newRow("longer value cut at 255 bytes")
+        << "[A]\r\nk=" + QString(300, u'x') + "\r\n" << "A" << "k" << QString(255, u'x');
+    // a + 127 double-byte characters = 255 bytes exactly.
+    QTest::newRow("double-byte text up to 255 bytes")
+        << "[A]\r\nk=a" + QString(127, QChar(0x3042)) + "\r\n" << "A" << "k"
+        << "a" + QString(127, QChar(0x3042));
+    // 128 double-byte characters = 256 bytes: the last one can't be halved.
+    QTest::newRow("double-byte character never halved")
+        << "[A]\r\nk=" + QString(128, QChar(0x3042)) + "\r\n" << "A" << "k"
+        << QString(127, QChar(0x3042));
+    QTest::newRow("cut happens after unquoting")
+        << "[A]\r\nk=\"" + QString(260, u'x') + "\"\r\n" << "A" << "k" << QString(255, u'x');
+}
+
+void TestConfig::getIniStr()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+
+    const QString path = m_dir.filePath(QStringLiteral("read.ini"));
+    QVERIFY(writeBytes(path, cp932(content)));
+    clsIniFile ini(path);
+    QCOMPARE(ini.GetINIStr(section, key, QStringLiteral("dflt")), expected);
+}
+
+void TestConfig::getIniStrMissingFile()
+{
+    clsIniFile ini(m_dir.filePath(QStringLiteral("absent.ini")));
+    QCOMPARE(ini.GetINIStr("A", "k", "dflt"), QStringLiteral("dflt"));
+    QCOMPARE(ini.GetINIStr("A", "k", ""), QString());
+    clsIniFile unbound;
+    QCOMPARE(unbound.GetINIStr("A", "k", "dflt"), QStringLiteral("dflt"));
+}
+
+void TestConfig::writeString_data()
+{
+    QTest::addColumn<QByteArray>("before"); // CP932 bytes; empty: no file
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("after"); // decoded text expected on disk
+
+    QTest::newRow("creates the file") << QByteArray() << "S" << "k" << "v" << "[S]\r\nk=v\r\n";
+    QTest::newRow("adds a section")
+        << QByteArray("[A]\r\nx=1\r\n") << "S" << "k" << "v" << "[A]\r\nx=1\r\n\r\n[S]\r\nk=v\r\n";
+    QTest::newRow("adds a key after the section's last key")
+        << QByteArray("[S]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n") << "s" << "k" << "v"
+        << "[S]\r\nx=1\r\nk=v\r\n\r\n[B]\r\ny=2\r\n";
+    QTest::newRow("replaces a key in other case")
+        << QByteArray("[S]\nK = old\ny=2\n") << "S" << "k" << "new" << "[S]\r\nk=new\r\ny=2\r\n";
+    QTest::newRow("keeps Japanese text in code page 932")
+        << cp932(QString::fromUtf16(u"[S]\r\na=表示\r\n")) << "S" << "b"
+        << QString::fromUtf16(u"ｶﾅ漢字")
+        << QString::fromUtf16(u"[S]\r\na=表示\r\nb=ｶﾅ漢字\r\n");
+}
+
+void TestConfig::writeString()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, after);
+
+    const QString path = m_dir.filePath(QStringLiteral("write.ini"));
+    QFile::remove(path);
+    if (!before.isEmpty())
+        QVERIFY(writeBytes(path, before));
+    clsIniFile ini(path);
+    ini.setAppName(section);
+    QVERIFY(ini.WriteString(key, value));
+    QCOMPARE(readBytes(path), cp932(after));
+    QCOMPARE(ini.GetINIStr(section, key), value);
+}
+
+void TestConfig::writeStringUnwritable()
+{
+    clsIniFile ini(m_dir.filePath(QStringLiteral("no/such/folder/x.ini")));
+    ini.setAppName(QStringLiteral("S"));
+    QVERIFY(!ini.WriteString(QStringLiteral("k"), QStringLiteral("v")));
+}
+
+void TestConfig::captionChange()
+{
+    const QString path = m_dir.filePath(QStringLiteral("captions.ini"));
+    QVERIFY(writeBytes(path, cp932(QString::fromUtf16(
+                                 u"[frmTest]\r\nCap001=From file\r\nCap002=表題\r\n"
+                                 u"[Other]\r\nCap001=Other section\r\n"))));
+    clsIniFile ini(path);
+
+    QObject window;
+    window.setObjectName(QStringLiteral("frmTest"));
+    auto *tagged = new Captioned(&window);
+    tagged->text = QStringLiteral("stored");
+    tagged->setProperty(clsIniFile::kTagProperty, QStringLiteral("Cap001"));
+    auto *nested = new Titled(new QObject(&window));
+    nested->title = QStringLiteral("stored");
+    nested->setProperty(clsIniFile::kTagProperty, QStringLiteral("cap002"));
+    auto *untagged = new Captioned(&window);
+    untagged->text = QStringLiteral("stored");
+    auto *missing = new Captioned(&window);
+    missing->text = QStringLiteral("stored");
+    missing->setProperty(clsIniFile::kTagProperty, QStringLiteral("Cap999"));
+
+    ini.CaptionChange(&window);
+    QCOMPARE(tagged->text, QStringLiteral("From file"));
+    QCOMPARE(nested->title, QString::fromUtf16(u"表題"));
+    QCOMPARE(untagged->text, QStringLiteral("stored"));
+    QCOMPARE(missing->text, QString()); // a missing key blanks the caption
+
+    ini.CaptionSet(&window, QStringLiteral("Other"));
+    QCOMPARE(tagged->text, QStringLiteral("Other section"));
+}
+
+void TestConfig::leadingNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("empty") << "" << 0.0;
+    QTest::newRow("word") << "abc" << 0.0;
+    QTest::newRow("integer") << "42" << 42.0;
+    QTest::newRow("leading blanks") << "   7" << 7.0;
+    QTest::newRow("stops at a letter") << "12abc" << 12.0;
+    QTest::newRow("stops at a second minus") << "12-3" << 12.0;
+    QTest::newRow("negative") << "-15" << -15.0;
+    QTest::newRow("plus sign") << "+5" << 5.0;
+    QTest::newRow("lone minus") << "-" << 0.0;
+    QTest::newRow("decimal") << "2.5x" << 2.5;
+    QTest::newRow("leading point") << ".5" << 0.5;
+    QTest::newRow("exponent") << "1e3" << 1000.0;
+    QTest::newRow("incomplete exponent") << "1e" << 1.0;
+    QTest::newRow("comma ends it") << "2,rest" << 2.0;
+    QTest::newRow("leading zeros") << "007" << 7.0;
+}
+
+void TestConfig::leadingNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(double, expected);
+    QCOMPARE(NumberText::leadingNumber(text), expected);
+}
+
+void TestConfig::roundHalfEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("0.5") << 0.5 << 0.0;
+    QTest::newRow("1.5") << 1.5 << 2.0;
+    QTest::newRow("2.5") << 2.5 << 2.0;
+    QTest::newRow("2.6") << 2.6 << 3.0;
+    QTest::newRow("-0.5") << -0.5 << 0.0;
+    QTest::newRow("-1.5") << -1.5 << -2.0;
+    QTest::newRow("-2.4") << -2.4 << -2.0;
+}
+
+void TestConfig::roundHalfEven()
+{
+    QFETCH(double, value);
+    QFETCH(double, expected);
+    QCOMPARE(NumberText::roundHalfEven(value), expected);
+}
+
+void TestConfig::langNo_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<int>("langNo");
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("0") << "0" << 0;
+    QTest::newRow("1") << "1" << 1;
+    QTest::newRow("2") << "2" << 0;
+    QTest::newRow("word") << "english" << 0;
+    QTest::newRow("spaces then 1") << "   1" << 1;
+    QTest::newRow("1 then more words") << "1 -x" << 1;
+    QTest::newRow("1.4 rounds to 1") << "1.4" << 1;
+    QTest::newRow("1.5 rounds to 2") << "1.5" << 0;
+    QTest::newRow("0.5 rounds to 0") << "0.5" << 0;
+    QTest::newRow("0.6 rounds to 1") << "0.6" << 1;
+}
+
+void TestConfig::langNo()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(int, langNo);
+    QCOMPARE(ControllerType::langNoFromCommandLine(commandLine), langNo);
+    QCOMPARE(ControllerType::languageFileName(langNo), QStringLiteral("LANG%1.DAT").arg(langNo));
+}
+
+void TestConfig::readControllerType_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("type");
+    QTest::newRow("3") << QByteArray("3\r\n") << 3;
+    QTest::newRow("2 then a comma and more") << QByteArray("2,7\r\n") << 2;
+    QTest::newRow("no line end") << QByteArray("2") << 2;
+    QTest::newRow("blanks around") << QByteArray("  3  \r\n") << 3;
+    QTest::newRow("quoted") << QByteArray("\"2\"\r\n") << 2;
+    QTest::newRow("empty file") << QByteArray() << 1;
+    QTest::newRow("0") << QByteArray("0\r\n") << 1;
+    QTest::newRow("4") << QByteArray("4\r\n") << 1;
+    QTest::newRow("letter") << QByteArray("x\r\n") << 1;
+    QTest::newRow("negative") << QByteArray("-2\r\n") << 1;
+    QTest::newRow("2.5 rounds to even") << QByteArray("2.5\r\n") << 2;
+    QTest::newRow("0.4 rounds to 0") << QByteArray("0.4\r\n") << 1;
+    QTest::newRow("3.6 rounds to 4") << QByteArray("3.6\r\n") << 1;
+    QTest::newRow("only the first line") << QByteArray("\r\n3\r\n") << 1;
+}
+
+void TestConfig::readControllerType()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, type);
+    const QString path = m_dir.filePath(QStringLiteral("typ.cfg"));
+    QVERIFY(writeBytes(path, content));
+    QCOMPARE(ControllerType::readControllerType(path), type);
+}
+
+void TestConfig::writeControllerType()
+{
+    const QString path = m_dir.filePath(QStringLiteral("typ-w.cfg"));
+    QCOMPARE(ControllerType::readControllerType(path), 1); // no file yet
+    QVERIFY(writeBytes(path, QByteArray("1,old text that is longer\r\nsecond line\r\n")));
+    QVERIFY(ControllerType::writeControllerType(path, 3));
+    QCOMPARE(readBytes(path), QByteArray("3\r\n"));
+    QCOMPARE(ControllerType::readControllerType(path), 3);
+    QVERIFY(!ControllerType::writeControllerType(m_dir.filePath("none/typ.cfg"), 2));
+}
+
+QTEST_GUILESS_MAIN(TestConfig)
+#include "tst_config.moc"
