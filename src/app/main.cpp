@@ -10,6 +10,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velomat"));
     QApplication::setDesktopFileName(QStringLiteral("velomat"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/velomat.svg")));
     // The run ends when the main window closes (or the selection is
     // cancelled), not when the selection dialog gives way to it.
     QApplication::setQuitOnLastWindowClosed(false);
