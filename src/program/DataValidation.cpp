@@ -1,0 +1,154 @@
+#include "DataValidation.h"
+
+#include "Catalogue.h"
+#include "config/NumberText.h"
+#include "config/TextCodec.h"
+#include "config/clsIniFile.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Largest magnitude a parameter value may have: eight decimal digits.
+constexpr double kValueLimit = 99999999.0;
+
+// Parameter 22 takes 0 or a value from 100 up, nothing in between.
+constexpr int kParamGapped = 22;
+
+// The number written after the first occurrence of `prefix` in a range
+// entry, or the whole entry when it has no such prefix.
+double boundNumber(const QString &entry, QChar prefix)
+{
+    const qsizetype at = entry.indexOf(prefix);
+    return NumberText::leadingNumber(at < 0 ? QStringView(entry) : QStringView(entry).mid(at + 1));
+}
+
+DataCheck refuse(int message, const QString &argument, int field)
+{
+    DataCheck r;
+    r.ok = false;
+    r.message = message;
+    r.argument = argument;
+    r.field = field;
+    return r;
+}
+
+} // namespace
+
+bool DataValidation::checkRange(QString &text, const QString &minimum, const QString &maximum)
+{
+    text = text.trimmed();
+
+    // Axis letter: a plain code unit comparison, so "B7" passes (it sorts
+    // between "A" and "C") while "C1" and lower case "a" do not.
+    if ((minimum.contains(u'A') || maximum.contains(u'A'))
+        && text >= QLatin1String("A") && text <= QLatin1String("C"))
+        return true;
+
+    for (QChar c : std::as_const(text)) {
+        if (!(c.unicode() == u'-' || (c.unicode() >= u'0' && c.unicode() <= u'9')))
+            return false;
+    }
+
+    const double lower = NumberText::roundHalfEven(boundNumber(minimum, u'A'));
+    const double upper = NumberText::roundHalfEven(boundNumber(maximum, u'A'));
+
+    // Read like every number held as text: a lone "-" is 0, and reading
+    // stops where the number cannot go on ("5-" reads 5).
+    const double v = NumberText::leadingNumber(text);
+    if (v < -kValueLimit || v > kValueLimit)
+        return false;
+    const double t = NumberText::roundHalfEven(v);
+    if (text.isEmpty() || t < lower || t > upper)
+        return false;
+    text = QString::number(qint64(t)); // also turns "-0" into "0"
+    return true;
+}
+
+bool DataValidation::isWritableParam(const QString &text)
+{
+    const qint64 n = NumberText::leadingInteger(text);
+    switch (n) {
+    case 4: case 19: case 51: case 52: case 53: case 56: case 60:
+        return false;
+    default:
+        return n < 70 || n > 78;
+    }
+}
+
+bool DataValidation::checkParamValue(const QString &numberText, const QString &valueText,
+                                     const Catalogue &catalogue)
+{
+    const qint64 p = NumberText::leadingInteger(numberText);
+    if (p < 0 || p >= Catalogue::kParamNumberCount)
+        return false;
+    const double v = NumberText::leadingNumber(valueText);
+    const double minimum = NumberText::leadingNumber(catalogue.getParamMin(int(p)));
+    const double maximum = NumberText::leadingNumber(catalogue.getParamMax(int(p)));
+    if (v < minimum || v > maximum)
+        return false;
+    if (p == kParamGapped && v > 0 && v < 100)
+        return false;
+    return true;
+}
+
+DataCheck DataValidation::validateData(const Catalogue &catalogue, const clsIniFile &langIni,
+                                       int cmd, const QStringList &fields, QStringList &data)
+{
+    const int n = catalogue.paramCount(cmd);
+    if (n == 0)
+        return {};
+
+    while (data.size() <= n)
+        data << QString();
+
+    const QStringList ranges = catalogue.list(cmd, Catalogue::Ranges);
+    const QStringList captions = catalogue.list(cmd, Catalogue::Captions);
+    auto label = [&](int i) { return captions.value(i - 1); };
+    const int given = std::min<int>(int(fields.size()), n);
+
+    // Free text: its length limits follow the "L" of the first two range
+    // entries and count the text as typed, blanks included.
+    if (ranges.value(0).contains(u'L')) {
+        if (given < 1)
+            return {};
+        const QString &typed = fields.at(0);
+        const qsizetype lo = qsizetype(boundNumber(ranges.value(0), u'L'));
+        const qsizetype hi = qsizetype(boundNumber(ranges.value(1), u'L'));
+        // "," separates the parameters in the stored cell text and in the
+        // program file, "|" the parts of the transmission text: a text
+        // holding either would come back as something else, so it is
+        // refused like a text of the wrong length.
+        const bool separators = typed.contains(u',') || typed.contains(u'|');
+        if (typed.size() < lo || typed.size() > hi || !TextCodec::isSingleByte(typed) || separators)
+            return refuse(kMsgInvalidValue, label(1), 1);
+        data[1] = typed.trimmed();
+        return {};
+    }
+
+    for (int i = 1; i <= given; ++i) {
+        QString text = fields.at(i - 1);
+        if (!checkRange(text, ranges.value(2 * i - 2), ranges.value(2 * i - 1)))
+            return refuse(kMsgInvalidValue, label(i), i);
+        data[i] = text;
+    }
+
+    // The rules below read the normalised values; a field not shown keeps
+    // the cell's own value.
+    if (cmd == Catalogue::P && n >= 2) {
+        if (!isWritableParam(data.at(1)))
+            return refuse(kMsgNotWritable, label(1), 1);
+        if (!checkParamValue(data.at(1), data.at(2), catalogue))
+            return refuse(kMsgInvalidValue, label(2), 2);
+    }
+
+    if (cmd == Catalogue::D && n >= 2) {
+        if (NumberText::leadingNumber(data.at(1)) > NumberText::leadingNumber(data.at(2)))
+            return refuse(kMsgInvalidValue,
+                          langIni.GetINIStr(QStringLiteral("dlgData"), QStringLiteral("Mes006")),
+                          1);
+    }
+
+    return {};
+}

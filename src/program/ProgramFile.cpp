@@ -1,0 +1,362 @@
+#include "ProgramFile.h"
+
+#include "Catalogue.h"
+#include "config/NumberText.h"
+#include "config/TextCodec.h"
+
+#include <algorithm>
+
+namespace {
+
+const QLatin1String kLineEnd("\r\n");
+
+// Every number a parameter may hold lies within eight digits either way.
+constexpr double kLimit = 99999999.0;
+
+// Spaces (and only spaces) removed at both ends: a tab or a line feed is
+// part of the text and is judged by the checks.
+QString trimSpaces(QStringView text)
+{
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && text.at(from) == u' ')
+        ++from;
+    while (to > from && text.at(to - 1) == u' ')
+        --to;
+    return text.mid(from, to - from).toString();
+}
+
+// A text quoted for a one-line reason; control characters shown by name
+// so that a stray line feed does not break the message.
+QString quoted(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (QChar c : text) {
+        switch (c.unicode()) {
+        case u'\r': out += QLatin1String("[CR]"); break;
+        case u'\n': out += QLatin1String("[LF]"); break;
+        case u'\t': out += QLatin1String("[TAB]"); break;
+        default: out += c;
+        }
+    }
+    return out + u'"';
+}
+
+QString number(double value)
+{
+    return NumberText::shortest(value);
+}
+
+bool setWhy(QString *why, const QString &text)
+{
+    if (why)
+        *why = text;
+    return false;
+}
+
+// The command whose mnemonic occurs anywhere in the cell, compared
+// case-insensitively. The highest number is tried first, so that "#:"
+// wins over everything its free text may contain; 0 when none occurs.
+int findCommand(const Catalogue &catalogue, const QString &cell)
+{
+    for (int cmd = Catalogue::kCommandCount; cmd >= 1; --cmd) {
+        const QString mnemonic = catalogue.mnemonic(cmd);
+        if (!mnemonic.isEmpty() && cell.contains(mnemonic, Qt::CaseInsensitive))
+            return cmd;
+    }
+    return 0;
+}
+
+} // namespace
+
+// ---- writing -------------------------------------------------------------
+
+QString ProgramFile::formatCell(const Catalogue &catalogue, const QStringList &cellData)
+{
+    qint64 cmd = cellData.isEmpty() ? 0 : NumberText::leadingInteger(cellData.first());
+    if (cmd < 1 || cmd > Catalogue::kCommandCount)
+        cmd = Catalogue::U00;
+
+    QString text = catalogue.mnemonic(int(cmd));
+    const int n = catalogue.paramCount(int(cmd));
+    for (int i = 1; i <= n; ++i) {
+        if (i > 1)
+            text += u':';
+        if (i < cellData.size())
+            text += trimSpaces(cellData.at(i));
+    }
+    return text;
+}
+
+QByteArray ProgramFile::writeProgram(const Catalogue &catalogue, int axisCount,
+                                     const QList<QList<QStringList>> &steps)
+{
+    QString text = QLatin1String("AXIS=") + QString::number(axisCount) + kLineEnd;
+    for (const QList<QStringList> &step : steps) {
+        for (int axis = 0; axis < axisCount; ++axis) {
+            if (axis > 0)
+                text += u',';
+            text += formatCell(catalogue, axis < step.size() ? step.at(axis) : QStringList());
+        }
+        text += kLineEnd;
+    }
+    return TextCodec::encode(text);
+}
+
+// ---- reading -------------------------------------------------------------
+
+QStringList ProgramFile::splitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype cr = text.indexOf(u'\r', start);
+        if (cr < 0)
+            break;
+        lines << text.mid(start, cr - start);
+        start = cr + 1;
+        if (start < text.size() && text.at(start) == u'\n')
+            ++start;
+    }
+    if (start < text.size())
+        lines << text.mid(start);
+    return lines;
+}
+
+QString ProgramFile::textAfter(const QString &text, const QString &separator, bool bAfter)
+{
+    const qsizetype at = text.indexOf(separator, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        return QString();
+    return bAfter ? text.mid(at + separator.size()) : text.left(at);
+}
+
+int ProgramFile::readHeader(const QString &firstLine, QString *firstStepText)
+{
+    const qsizetype comma = firstLine.indexOf(u',');
+    if (firstStepText)
+        *firstStepText = comma < 0 ? QString() : firstLine.mid(comma + 1);
+    const QString field = comma < 0 ? firstLine : firstLine.left(comma);
+
+    const QString count = textAfter(textAfter(field, QStringLiteral("axis"), true),
+                                    QStringLiteral("="), true);
+    const double value = NumberText::leadingNumber(count);
+    if (value > 3 || value < 1)
+        return -1;
+    return int(NumberText::roundHalfEven(value));
+}
+
+bool ProgramFile::bCheckDigitCode(const QString &text)
+{
+    const QString t = trimSpaces(text);
+    if (t.size() != 4)
+        return false;
+    static constexpr int kMax[4] = {3, 1, 2, 1};
+    for (int i = 0; i < 4; ++i) {
+        const char16_t c = t.at(i).unicode();
+        const int digit = (c >= u'0' && c <= u'9') ? int(c - u'0') : 0;
+        if (digit > kMax[i])
+            return false;
+    }
+    return true;
+}
+
+bool ProgramFile::bCheckParamText(const QString &text, const QString &minText,
+                                  const QString &maxText, QString *why)
+{
+    const QString t = trimSpaces(text);
+    const QString letter = QStringLiteral("A");
+    const bool letterParam = minText.contains(letter, Qt::CaseInsensitive)
+        || maxText.contains(letter, Qt::CaseInsensitive);
+    // Kept as a comparison of whole texts, not of one letter: "B1" sorts
+    // between "A" and "F" and passes as well.
+    if (letterParam && QString::compare(t, letter, Qt::CaseInsensitive) >= 0
+        && QString::compare(t, QStringLiteral("F"), Qt::CaseInsensitive) <= 0)
+        return true;
+
+    // A letter entry carries its numeric bound after the "A".
+    auto bound = [&](const QString &entry) {
+        return NumberText::leadingNumber(entry.contains(letter, Qt::CaseInsensitive)
+                                             ? textAfter(entry, letter, true)
+                                             : entry);
+    };
+    const double lo = bound(minText);
+    const double hi = bound(maxText);
+    auto fail = [&](const QString &rule) {
+        if (letterParam && lo > hi)
+            return setWhy(why, quoted(t) + QLatin1String(" is not a letter A to F"));
+        if (letterParam)
+            return setWhy(why, quoted(t) + QLatin1String(" is neither a letter A to F nor a number ")
+                                   + number(lo) + QLatin1String(" to ") + number(hi));
+        return setWhy(why, quoted(t) + u' ' + rule);
+    };
+
+    if (t.isEmpty())
+        return fail(QStringLiteral("is empty"));
+    for (QChar c : t) {
+        if (c != u'-' && (c < u'0' || c > u'9'))
+            return fail(QStringLiteral("may hold only digits and \"-\""));
+    }
+    // Only "-" and digits are left, so the leading number is a sign and the
+    // digits behind it ("12-3" reads 12, a lone "-" reads 0).
+    const double value = NumberText::leadingNumber(t);
+    if (value < -kLimit || value > kLimit || value < lo || value > hi)
+        return fail(QLatin1String("is outside ") + number(std::max(lo, -kLimit))
+                    + QLatin1String(" to ") + number(std::min(hi, kLimit)));
+    return true;
+}
+
+bool ProgramFile::bCheckParamSetting(const Catalogue &catalogue, const QString &numberText,
+                                     const QString &valueText, QString *why)
+{
+    const qint64 paramNo = NumberText::leadingInteger(numberText);
+    if (paramNo == 53) {
+        if (bCheckDigitCode(valueText))
+            return true;
+        return setWhy(why, QLatin1String("parameter 53 takes four digits not above 3, 1, 2 and 1, not ")
+                               + quoted(trimSpaces(valueText)));
+    }
+    const QString minText = catalogue.getParamMin(int(std::clamp<qint64>(paramNo, -1, 100)));
+    const QString maxText = catalogue.getParamMax(int(std::clamp<qint64>(paramNo, -1, 100)));
+    if (minText.isEmpty() || maxText.isEmpty())
+        return setWhy(why, QLatin1String("there is no controller parameter ") + QString::number(paramNo));
+    const double value = NumberText::leadingNumber(valueText);
+    const double lo = NumberText::leadingNumber(minText);
+    const double hi = NumberText::leadingNumber(maxText);
+    if (value < lo || value > hi)
+        return setWhy(why, QLatin1String("value ") + number(value)
+                               + QLatin1String(" is outside the limits of controller parameter ")
+                               + QString::number(paramNo) + QLatin1String(", ") + number(lo)
+                               + QLatin1String(" to ") + number(hi));
+    return true;
+}
+
+bool ProgramFile::bCheckCellParams(const Catalogue &catalogue, int cmd, const QStringList &fields,
+                                   QString *why)
+{
+    const int n = catalogue.paramCount(cmd);
+    if (n == 0)
+        return true;
+    // The document takes a cell only with all its parameters, so a cell
+    // short of fields fails here, whatever kind of parameters it has.
+    if (fields.size() - 1 < n)
+        return setWhy(why, catalogue.mnemonic(cmd) + QLatin1String(" needs ") + QString::number(n)
+                               + QLatin1String(n == 1 ? " parameter, " : " parameters, ")
+                               + QString::number(std::max<qsizetype>(fields.size() - 1, 0))
+                               + QLatin1String(" given"));
+
+    const QStringList ranges = catalogue.list(cmd, Catalogue::Ranges);
+    auto entry = [&](int k) { return k < ranges.size() ? ranges.at(k) : QString(); };
+
+    const QString lengthMark = QStringLiteral("L");
+    if (entry(0).contains(lengthMark, Qt::CaseInsensitive)) {
+        // Free text: the entries are the bounds of its length.
+        const double minLen = NumberText::leadingNumber(textAfter(entry(0), lengthMark, true));
+        const double maxLen = NumberText::leadingNumber(textAfter(entry(1), lengthMark, true));
+        const QString &text = fields.at(1);
+        if (text.size() < minLen || text.size() > maxLen)
+            return setWhy(why, QLatin1String("text of ") + QString::number(text.size())
+                                   + QLatin1String(" characters, ") + number(minLen)
+                                   + QLatin1String(" to ") + number(maxLen) + QLatin1String(" allowed"));
+        if (!TextCodec::isSingleByte(text))
+            return setWhy(why, QLatin1String("text holds a double-byte character"));
+        return true;
+    }
+
+    for (int i = 1; i <= n; ++i) {
+        QString fault;
+        if (!bCheckParamText(fields.at(i), entry(2 * i - 2), entry(2 * i - 1), &fault))
+            return setWhy(why, QLatin1String("parameter ") + QString::number(i) + u' ' + fault);
+    }
+
+    if (cmd == Catalogue::P) {
+        QString fault;
+        if (!bCheckParamSetting(catalogue, fields.at(1), fields.at(2), &fault))
+            return setWhy(why, fault);
+    }
+    if (cmd == Catalogue::D) {
+        const double first = NumberText::leadingNumber(fields.at(1));
+        const double second = NumberText::leadingNumber(fields.at(2));
+        if (first > second)
+            return setWhy(why, QLatin1String("parameter 1 (") + number(first)
+                                   + QLatin1String(") is greater than parameter 2 (")
+                                   + number(second) + u')');
+    }
+    return true;
+}
+
+ProgramFile::ReadResult ProgramFile::readProgram(const Catalogue &catalogue, const QByteArray &bytes,
+                                                 int expectedAxisCount, int maxStep)
+{
+    ReadResult result;
+    auto refuse = [&](ReadResult::Status status, int line, const QString &reason) {
+        result.status = status;
+        result.line = line;
+        result.reason = reason;
+        result.steps.clear(); // never a partial program
+        return result;
+    };
+
+    const QStringList lines = splitLines(TextCodec::decode(bytes));
+    if (lines.isEmpty())
+        return refuse(ReadResult::BadHeader, 1, QStringLiteral("empty file, no AXIS= header"));
+
+    QString firstStepText;
+    result.axisCount = readHeader(lines.first(), &firstStepText);
+    if (result.axisCount < 0)
+        return refuse(ReadResult::BadHeader, 1,
+                      QLatin1String("header ") + quoted(lines.first().section(u',', 0, 0))
+                          + QLatin1String(" names no axis count from 1 to 3"));
+    if (result.axisCount != expectedAxisCount)
+        return refuse(ReadResult::WrongAxisCount, 1,
+                      QLatin1String("the file is for ") + QString::number(result.axisCount)
+                          + QLatin1String(" axes, ") + QString::number(expectedAxisCount)
+                          + QLatin1String(" expected"));
+
+    // The step lines: whatever followed a "," in line 1, then lines 2 on.
+    for (qsizetype index = firstStepText.isNull() ? 1 : 0; index < lines.size(); ++index) {
+        const QString &text = index == 0 ? firstStepText : lines.at(index);
+        const int lineNo = int(index) + 1;
+        if (trimSpaces(text).isEmpty())
+            continue;
+        // Steps beyond the capacity are dropped unread.
+        if (result.steps.size() >= maxStep)
+            break;
+
+        const QStringList cells = text.split(u',');
+        if (cells.size() != result.axisCount)
+            return refuse(ReadResult::BadLine, lineNo,
+                          QString::number(cells.size()) + QLatin1String(cells.size() == 1 ? " cell" : " cells")
+                              + QLatin1String(" for ") + QString::number(result.axisCount)
+                              + QLatin1String(result.axisCount == 1 ? " axis" : " axes"));
+
+        QList<QStringList> step;
+        for (int axis = 1; axis <= result.axisCount; ++axis) {
+            const QString &cell = cells.at(axis - 1);
+            const QString where = QLatin1String("axis ") + QString::number(axis)
+                + QLatin1String(", cell ") + quoted(cell) + QLatin1String(": ");
+            const int cmd = findCommand(catalogue, cell);
+            if (cmd == 0)
+                return refuse(ReadResult::BadLine, lineNo, where + QLatin1String("no known command"));
+
+            QStringList fields;
+            if (cmd == Catalogue::Label)
+                fields << catalogue.mnemonic(cmd) << textAfter(cell, catalogue.mnemonic(cmd), true);
+            else
+                fields = cell.split(u':');
+
+            QString fault;
+            if (!bCheckCellParams(catalogue, cmd, fields, &fault))
+                return refuse(ReadResult::BadLine, lineNo, where + fault);
+
+            // What the document stores: the command number and its
+            // parameters as written, surplus fields dropped. The checks
+            // above guarantee that none is missing.
+            QStringList data = fields.mid(0, catalogue.paramCount(cmd) + 1);
+            data[0] = QString::number(cmd);
+            step << data;
+        }
+        result.steps << step;
+    }
+    return result;
+}
