@@ -1,0 +1,488 @@
+#include "ProgramDocument.h"
+
+#include "Catalogue.h"
+#include "DataEntry.h"
+#include "config/Messages.h"
+#include "config/NumberText.h"
+#include "config/clsIniFile.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QChar axisLetter(int axis)
+{
+    return QChar(u'A' + (axis - 1));
+}
+
+// A parameter as a number with at least `digits` digits, the sign in front.
+QString withDigits(const QString &text, int digits)
+{
+    const double v = NumberText::roundHalfEven(NumberText::leadingNumber(text));
+    const QString body = QString::number(std::fabs(v), 'f', 0)
+                             .rightJustified(digits, u'0');
+    return v < 0 ? u'-' + body : body;
+}
+
+// A value as a sign and at least eight digits: "+00001000", "-00001234".
+QString signedEight(const QString &text)
+{
+    const double v = NumberText::roundHalfEven(NumberText::leadingNumber(text));
+    return (v >= 0 ? u'+' : u'-') + QString::number(std::fabs(v), 'f', 0).rightJustified(8, u'0');
+}
+
+QString param(const QStringList &cell, int i)
+{
+    return i < cell.size() ? cell.at(i).trimmed() : QString();
+}
+
+} // namespace
+
+ProgramDocument::ProgramDocument(const Catalogue &catalogue, const clsIniFile &langIni,
+                                 Messages &messages, int maxStep, QObject *parent)
+    : QAbstractTableModel(parent), m_catalogue(catalogue), m_langIni(langIni),
+      m_messages(messages), m_maxStep(maxStep), m_cells(size_t(maxStep + 1) * 3)
+{
+    const QString section = QStringLiteral("FrmProg");
+    for (int i = 1; i <= 6; ++i)
+        m_headers << m_langIni.GetINIStr(section, QStringLiteral("Mes%1").arg(i, 3, 10, QChar(u'0')));
+}
+
+void ProgramDocument::setAxis(int iNum)
+{
+    beginResetModel();
+    m_axisCount = qBound(1, iNum, 3);
+    std::fill(m_cells.begin(), m_cells.end(), Cell{});
+    m_usedSteps = 0;
+    endResetModel();
+}
+
+void ProgramDocument::setStep(int iStep)
+{
+    m_usedSteps = qBound(0, iStep, m_maxStep);
+    emit stepCountChanged(m_usedSteps);
+}
+
+void ProgramDocument::setFileName(const QString &sName)
+{
+    m_filePath = sName;
+    setCaption(getFileName(false));
+}
+
+QString ProgramDocument::getFileName(bool bFullPath) const
+{
+    if (bFullPath)
+        return m_filePath;
+    const qsizetype slash = m_filePath.lastIndexOf(u'/');
+    return slash < 0 ? m_filePath : m_filePath.mid(slash + 1);
+}
+
+void ProgramDocument::setDirty(bool dirty)
+{
+    m_dirty = dirty;
+    if (dirty && !m_caption.endsWith(u'*'))
+        setCaption(m_caption + u'*');
+    else if (!dirty && m_caption.endsWith(u'*'))
+        setCaption(m_caption.chopped(1));
+}
+
+void ProgramDocument::setCaption(const QString &caption)
+{
+    if (caption == m_caption)
+        return;
+    m_caption = caption;
+    emit captionChanged(m_caption);
+}
+
+bool ProgramDocument::validCell(int axis, int row) const
+{
+    return axis >= 1 && axis <= m_axisCount && row >= 1 && row <= m_maxStep;
+}
+
+QStringList ProgramDocument::getProgCell(int iAxis, int iStep) const
+{
+    if (!validCell(iAxis, iStep))
+        return {QString()};
+    const QString text = cellAt(iAxis, iStep).text;
+    if (text.isEmpty())
+        return {QString()};
+
+    QString flat = text;
+    const qsizetype cr = flat.indexOf(u'\r');
+    if (cr >= 0)
+        flat[cr] = u',';
+    QStringList pieces = flat.split(u',');
+    const int cmd = m_catalogue.commandByName(pieces.first());
+    const int n = m_catalogue.paramCount(cmd);
+    pieces.resize(n + 1);
+    pieces[0] = QString::number(cmd);
+    return pieces;
+}
+
+int ProgramDocument::commandAt(int axis, int row) const
+{
+    return int(NumberText::leadingInteger(getProgCell(axis, row).first()));
+}
+
+QString ProgramDocument::encodeCell(int cmd, const QStringList &data) const
+{
+    QString text = m_catalogue.name(cmd);
+    const int n = m_catalogue.paramCount(cmd);
+    if (n > 0) {
+        text += u'\r';
+        for (int i = 1; i <= n; ++i) {
+            if (i > 1)
+                text += u',';
+            text += data.at(i).trimmed();
+        }
+    }
+    return text;
+}
+
+bool ProgramDocument::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData)
+{
+    // Checked before anything is written, so that icon and text never
+    // disagree about a cell that was refused.
+    if (!validCell(iAxis, iStep) || iCmd < 1 || iCmd > Catalogue::kCommandCount)
+        return false;
+    if (sData.size() - 1 < m_catalogue.paramCount(iCmd))
+        return false;
+    Cell &cell = cellAt(iAxis, iStep);
+    cell.icon = iCmd;
+    cell.text = encodeCell(iCmd, sData);
+    touchRows(iStep, iStep);
+    return true;
+}
+
+void ProgramDocument::picturePut(int iAxis, int iStep, int iCmd)
+{
+    if (!validCell(iAxis, iStep))
+        return;
+    cellAt(iAxis, iStep).icon = (iCmd >= 1 && iCmd <= Catalogue::kCommandCount) ? iCmd : 0;
+    touchRows(iStep, iStep);
+}
+
+void ProgramDocument::clearCell(int iAxis, int iStep)
+{
+    if (!validCell(iAxis, iStep))
+        return;
+    cellAt(iAxis, iStep) = Cell{};
+    touchRows(iStep, iStep);
+}
+
+bool ProgramDocument::editCell(int iAxis, int iStep, int iCmd, const QStringList &sData,
+                               DataEntry &entry)
+{
+    if (!validCell(iAxis, iStep))
+        return false;
+    if (iCmd == Catalogue::BGO && m_axisCount == 1)
+        return false;
+    if (!entry.dlgDataExe(iAxis, iStep, iCmd, sData))
+        return false;
+    QStringList data = entry.getTxtBoxData();
+    while (data.size() <= m_catalogue.paramCount(iCmd))
+        data << QString();
+
+    // What the other axes of the step receive.
+    bool fill = m_catalogue.fillsStep(iCmd);
+    int fillCmd = fill ? iCmd : int(Catalogue::U00);
+    if (!fill) {
+        for (int j = 1; j <= m_axisCount; ++j) {
+            if (m_catalogue.fillsStep(commandAt(j, iStep))) {
+                fill = true;
+                break;
+            }
+        }
+    }
+
+    beginBulk();
+    for (int j = 1; j <= m_axisCount; ++j) {
+        if (j == iAxis)
+            continue;
+        if (fill || cellAt(j, iStep).text.isEmpty()) {
+            bPutProgCell(j, iStep, fillCmd, data);
+            continue;
+        }
+        const int d = commandAt(j, iStep);
+        const int c = iCmd;
+        bool toNoOp = false;
+        if (!m_catalogue.isExclusive(c) && c != Catalogue::U00)
+            toNoOp = m_catalogue.isExclusive(d);
+        else if (m_catalogue.isExclusive(c))
+            toNoOp = d != Catalogue::U00 && d != c;
+        if (toNoOp)
+            bPutProgCell(j, iStep, Catalogue::U00, {QString::number(Catalogue::U00)});
+    }
+    bPutProgCell(iAxis, iStep, iCmd, data);
+    endBulk();
+
+    if (m_usedSteps < iStep)
+        setStep(iStep);
+    setDirty(true);
+    return true;
+}
+
+bool ProgramDocument::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData,
+                                 DataEntry &entry)
+{
+    const int before = m_usedSteps;
+    if (!editCell(iAxis, iStep, iCmd, sData, entry))
+        return false;
+    fillStepsNoOp(before + 1);
+    return true;
+}
+
+void ProgramDocument::fillStepsNoOp(int firstRow)
+{
+    const QStringList noOp{QString::number(Catalogue::U00)};
+    beginBulk();
+    for (int row = qMax(1, firstRow); row <= m_usedSteps - 1; ++row) {
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            bPutProgCell(axis, row, Catalogue::U00, noOp);
+    }
+    endBulk();
+}
+
+bool ProgramDocument::insertStep(int row)
+{
+    if (m_usedSteps >= m_maxStep) {
+        m_messages.showMessage(1);
+        return false;
+    }
+    if (row < 1 || row > m_usedSteps) {
+        m_messages.showMessage(2);
+        return false;
+    }
+    // Cells move whole (text and icon), so nothing about them can be lost
+    // on the way down.
+    beginBulk();
+    for (int r = m_usedSteps; r >= row; --r) {
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            cellAt(axis, r + 1) = cellAt(axis, r);
+    }
+    for (int axis = 1; axis <= m_axisCount; ++axis)
+        bPutProgCell(axis, row, Catalogue::U00, {QString::number(Catalogue::U00)});
+    touchRows(row, m_usedSteps + 1);
+    endBulk();
+    setStep(m_usedSteps + 1);
+    setDirty(true);
+    return true;
+}
+
+bool ProgramDocument::deleteStep(int row)
+{
+    if (row < 1 || row > m_usedSteps) {
+        m_messages.showMessage(2);
+        return false;
+    }
+    beginBulk();
+    for (int r = row; r <= m_usedSteps - 1; ++r) {
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            cellAt(axis, r) = cellAt(axis, r + 1);
+    }
+    for (int axis = 1; axis <= m_axisCount; ++axis)
+        clearCell(axis, m_usedSteps);
+    touchRows(row, m_usedSteps);
+    endBulk();
+    setStep(m_usedSteps - 1);
+    setDirty(true);
+    return true;
+}
+
+bool ProgramDocument::isAxisParam(const QString &paramNo)
+{
+    const double n = NumberText::leadingNumber(paramNo);
+    return n <= 49 || (n >= 70 && n <= 78) || (n >= 80 && n <= 88);
+}
+
+QString ProgramDocument::formatSendCell(int axis, const QStringList &cell) const
+{
+    const int c = int(NumberText::leadingInteger(cell.value(0)));
+    QString text = m_catalogue.mnemonic(c);
+    if (m_catalogue.hasAxisLetter(c))
+        text += axisLetter(axis);
+    const int n = m_catalogue.paramCount(c);
+    if (n == 0)
+        return text;
+
+    auto rest = [&](int from) {
+        QString s;
+        for (int i = from; i <= n; ++i)
+            s += u',' + param(cell, i);
+        return s;
+    };
+
+    switch (c) {
+    case Catalogue::C:
+        for (int i = 1; i <= n; ++i)
+            text += param(cell, i);
+        break;
+    case Catalogue::S:
+    case Catalogue::U01:
+    case Catalogue::U03:
+        text += withDigits(param(cell, 1), 2) + rest(2);
+        break;
+    case Catalogue::U02:
+        text += param(cell, 1) + u',' + param(cell, 2) + u',' + withDigits(param(cell, 3), 2);
+        break;
+    case Catalogue::P: {
+        const QString p1 = param(cell, 1);
+        QString p2 = param(cell, 2);
+        text += withDigits(p1, 2);
+        const double no = NumberText::roundHalfEven(NumberText::leadingNumber(p1));
+        if (no == 53) {
+            for (int i = 0; i < 4; ++i)
+                text += u',' + p2.mid(i, 1);
+            break;
+        }
+        if (no == 4 || no == 52 || no == 90)
+            p2 = withDigits(p2, 2);
+        else if (no == 22)
+            p2 = withDigits(p2, 3);
+        else if (no == 11 || no == 14 || no == 15 || no == 25 || no == 26 || no == 73)
+            p2 = signedEight(p2);
+        if (isAxisParam(p1))
+            text += axisLetter(axis) + p2;
+        else
+            text += u',' + p2;
+        break;
+    }
+    default:
+        text += param(cell, 1) + rest(2);
+        break;
+    }
+    return text;
+}
+
+QString ProgramDocument::getSendStep(int iStep) const
+{
+    if (iStep < 1 || iStep > m_usedSteps)
+        return QString();
+    const QStringList first = getProgCell(1, iStep);
+    if (m_catalogue.isSendOnce(int(NumberText::leadingInteger(first.first()))))
+        return formatSendCell(1, first);
+    QStringList parts;
+    for (int axis = 1; axis <= m_axisCount; ++axis)
+        parts << formatSendCell(axis, getProgCell(axis, iStep));
+    return parts.join(u'|');
+}
+
+void ProgramDocument::beginBulk()
+{
+    ++m_bulkDepth;
+}
+
+void ProgramDocument::endBulk()
+{
+    if (m_bulkDepth == 0 || --m_bulkDepth > 0)
+        return;
+    if (m_touchedFirst < 0)
+        return;
+    const int first = m_touchedFirst;
+    const int last = m_touchedLast;
+    m_touchedFirst = m_touchedLast = -1;
+    emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+}
+
+void ProgramDocument::touchRows(int first, int last)
+{
+    if (m_touchedFirst < 0 || first < m_touchedFirst)
+        m_touchedFirst = first;
+    if (last > m_touchedLast)
+        m_touchedLast = last;
+    if (m_bulkDepth == 0) {
+        ++m_bulkDepth;
+        endBulk();
+    }
+}
+
+int ProgramDocument::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_maxStep + 1;
+}
+
+int ProgramDocument::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 3 * m_axisCount;
+}
+
+QString ProgramDocument::stepLabel(int row)
+{
+    return QString::number(row - 1).rightJustified(3, u'0');
+}
+
+QString ProgramDocument::headerText(int column) const
+{
+    if (column == 0)
+        return m_headers.value(0);
+    if (column % 3 == 1)
+        return m_headers.value(axisOfColumn(column)); // Mes002..Mes004
+    if (column % 3 == 2)
+        return m_headers.value(4) + u'\n' + m_headers.value(5);
+    return QString();
+}
+
+QVariant ProgramDocument::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const int row = index.row();
+    const int col = index.column();
+
+    if (role == Qt::TextAlignmentRole) {
+        if (row == 0 || col == 0)
+            return int(Qt::AlignCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    if (row == 0)
+        return role == Qt::DisplayRole ? QVariant(headerText(col)) : QVariant();
+    if (col == 0)
+        return (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) ? QVariant(stepLabel(row))
+                                                                           : QVariant();
+
+    const int axis = axisOfColumn(col);
+    if (role == Qt::ToolTipRole) {
+        // Over any column of an axis: the text of a label command.
+        if (axis <= m_axisCount && commandAt(axis, row) == Catalogue::Label)
+            return getProgCell(axis, row).value(1);
+        return QString();
+    }
+    if (col % 3 == 0)
+        return {}; // separator
+    const Cell &cell = cellAt(axis, row);
+    if (col == iconColumn(axis)) {
+        switch (role) {
+        case CommandRole: return cell.icon;
+        case Qt::AccessibleTextRole: return m_catalogue.name(cell.icon);
+        default: return {};
+        }
+    }
+    switch (role) {
+    case Qt::DisplayRole: return QString(cell.text).replace(u'\r', u'\n');
+    case Qt::AccessibleTextRole: return QString(cell.text).replace(u'\r', u' ');
+    case CellTextRole: return cell.text;
+    case CommandRole: return cell.icon;
+    default: return {};
+    }
+}
+
+QVariant ProgramDocument::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role == Qt::TextAlignmentRole)
+        return int(Qt::AlignCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return headerText(section);
+    return section == 0 ? QString() : stepLabel(section);
+}
+
+Qt::ItemFlags ProgramDocument::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::ItemIsDropEnabled;
+    if (index.row() == 0 || index.column() == 0)
+        return Qt::ItemIsEnabled | Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <vector>
+
+class Catalogue;
+class DataEntry;
+class Messages;
+class clsIniFile;
+
+// One motion program: a table of steps by axes, each cell holding at most
+// one controller command with its parameters.
+//
+// The model's rows and columns are those of the document window's grid:
+// row 0 is the header row and rows 1..maxStep are the steps; column 0 holds
+// the step numbers, axis a owns the icon column 3a-2 and the text column
+// 3a-1, and column 3a separates it from the next axis. A view shows row 0
+// and column 0 as its headers.
+//
+// A cell is stored as its cell text: the command's display name, then, when
+// the command has parameters, a carriage return and the trimmed parameters
+// joined by ",". Beside it the cell's icon, a command number (0: none).
+class ProgramDocument : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        CellTextRole = Qt::UserRole + 1, // the stored cell text (text columns)
+        CommandRole,                     // the command number of the cell's icon
+    };
+
+    ProgramDocument(const Catalogue &catalogue, const clsIniFile &langIni, Messages &messages,
+                    int maxStep, QObject *parent = nullptr);
+
+    // Grid geometry.
+    static int iconColumn(int axis) { return 3 * axis - 2; }
+    static int textColumn(int axis) { return 3 * axis - 1; }
+    // The axis a column belongs to: integer part of column/3, plus 1.
+    static int axisOfColumn(int column) { return column / 3 + 1; }
+
+    void setDocNo(int iNum) { m_docNo = iNum; }
+    int docNo() const { return m_docNo; }
+    // Sets the axis count and rebuilds the (empty) grid; called once, before
+    // the document is shown.
+    void setAxis(int iNum);
+    int getAxis() const { return m_axisCount; }
+    int maxStep() const { return m_maxStep; }
+
+    void setStep(int iStep);
+    int getStep() const { return m_usedSteps; }
+
+    void setFileName(const QString &sName);
+    QString getFileName(bool bFullPath) const;
+    void setDirty(bool dirty);
+    bool getDirty() const { return m_dirty; }
+    // The window caption: the short file name, with "*" while dirty.
+    QString caption() const { return m_caption; }
+
+    // Decodes a cell: element 0 the command number, then its parameters; an
+    // empty cell gives one empty text.
+    QStringList getProgCell(int iAxis, int iStep) const;
+    // Encodes a cell from cell data. Refuses (false, cell unchanged) when
+    // the data holds fewer parameters than the command needs.
+    bool bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData);
+    // Puts a command's icon on a cell (0 removes it).
+    void picturePut(int iAxis, int iStep, int iCmd);
+    void clearCell(int iAxis, int iStep);
+
+    // Places or changes a command through the data entry dialog, applying
+    // the step rules to the other axes. True when something was written.
+    bool editCell(int iAxis, int iStep, int iCmd, const QStringList &sData, DataEntry &entry);
+    // editCell, then fills the steps between the old end and the new step
+    // with U00: so the program has no gap.
+    bool putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData, DataEntry &entry);
+    void fillStepsNoOp(int firstRow);
+
+    // Inserts an empty step (U00: in every axis) at a row / deletes the step
+    // at a row, telling the user when that is not possible. True on success.
+    bool insertStep(int row);
+    bool deleteStep(int row);
+
+    // The transmission text of a step (row 1..): empty after the last step.
+    QString getSendStep(int iStep) const;
+    QString formatSendCell(int axis, const QStringList &cell) const;
+    static bool isAxisParam(const QString &paramNo);
+
+    // Bulk changes: between beginBulk and endBulk nothing is signalled; the
+    // end sends one change for every row touched. Calls may nest.
+    void beginBulk();
+    void endBulk();
+
+    // QAbstractTableModel
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // The text shown for a step row: row - 1 with at least three digits.
+    static QString stepLabel(int row);
+
+signals:
+    void stepCountChanged(int usedSteps);
+    void captionChanged(const QString &caption);
+
+private:
+    struct Cell
+    {
+        QString text;
+        int icon = 0;
+    };
+
+    bool validCell(int axis, int row) const;
+    Cell &cellAt(int axis, int row) { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
+    const Cell &cellAt(int axis, int row) const { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
+    int commandAt(int axis, int row) const;
+    QString encodeCell(int cmd, const QStringList &data) const;
+    void touchRows(int first, int last);
+    void setCaption(const QString &caption);
+    QString headerText(int column) const;
+
+    const Catalogue &m_catalogue;
+    const clsIniFile &m_langIni;
+    Messages &m_messages;
+    const int m_maxStep;
+    int m_axisCount = 1;
+    int m_docNo = 0;
+    int m_usedSteps = 0;
+    QString m_filePath;
+    QString m_caption;
+    bool m_dirty = false;
+    std::vector<Cell> m_cells; // (maxStep + 1) rows x 3 axes; row 0 unused
+    QStringList m_headers;     // FrmProg Mes001..Mes006
+
+    int m_bulkDepth = 0;
+    int m_touchedFirst = -1;
+    int m_touchedLast = -1;
+};
