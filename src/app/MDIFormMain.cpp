@@ -1,9 +1,18 @@
 #include "MDIFormMain.h"
 
 #include "AppContext.h"
+#include "clsWindow.h"
+#include "config/ControllerType.h"
+#include "config/NumberText.h"
+#include "dlgInit.h"
+#include "program/ProgramDocument.h"
+#include "ui/CommandIcons.h"
+#include "ui/FrmProg.h"
+#include "ui/UncheckedDataEntry.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -14,7 +23,8 @@ QString u16(const char16_t *s) { return QString::fromUtf16(s); }
 }
 
 MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
-    : QMainWindow(parent), m_ctx(ctx)
+    : QMainWindow(parent), m_ctx(ctx), m_icons(std::make_unique<CommandIcons>()),
+      m_dataEntry(std::make_unique<UncheckedDataEntry>())
 {
     setObjectName(section());
     m_mdiArea = new QMdiArea(this);
@@ -22,6 +32,11 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
     m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdiArea);
+    // A document that becomes active brings its own menu states.
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *w) {
+        if (w)
+            setMenuEnabled();
+    });
 
     auto *status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("StatusBar1"));
@@ -34,6 +49,8 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
     item(QStringLiteral("mnuLine2"))->setVisible(false);
     item(QStringLiteral("mnuFilePara"))->setVisible(false);
 }
+
+MDIFormMain::~MDIFormMain() = default;
 
 QMenu *MDIFormMain::addMenu(const QString &name, const QString &stored, const QString &tag)
 {
@@ -68,42 +85,78 @@ QAction *MDIFormMain::addSeparator(QMenu *menu, const QString &name)
 void MDIFormMain::buildMenus()
 {
     QMenu *file = addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
-    addItem(file, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."), QStringLiteral("Cap014"),
-            QKeySequence(Qt::CTRL | Qt::Key_N));
-    addItem(file, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."), QStringLiteral("Cap015"),
-            QKeySequence(Qt::CTRL | Qt::Key_O));
-    addItem(file, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"), QStringLiteral("Cap012"));
+    connect(file, &QMenu::aboutToShow, this, &MDIFormMain::mnuFile_Click);
+    QAction *fileNew = addItem(file, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
+                               QStringLiteral("Cap014"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(fileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
+    QAction *fileOpen = addItem(file, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
+                                QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(fileOpen, &QAction::triggered, this, &MDIFormMain::mnuFileOpen_Click);
+    QAction *fileClose = addItem(file, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
+                                 QStringLiteral("Cap012"));
+    connect(fileClose, &QAction::triggered, this, [this] {
+        if (FrmProg *form = activeForm())
+            form->close();
+    });
     addSeparator(file, QStringLiteral("mnuLine1"));
-    addItem(file, QStringLiteral("mnuFileSave"), u16(u"上書き保存(&S)"), QStringLiteral("Cap017"),
-            QKeySequence(Qt::CTRL | Qt::Key_S));
-    addItem(file, QStringLiteral("mnuFileSaveAs"), u16(u"名前を付けて保存(&A)..."),
-            QStringLiteral("Cap018"));
+    QAction *save = addItem(file, QStringLiteral("mnuFileSave"), u16(u"上書き保存(&S)"),
+                            QStringLiteral("Cap017"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, [this] {
+        if (FrmProg *form = activeForm())
+            saveProgram(form, false);
+    });
+    QAction *saveAs = addItem(file, QStringLiteral("mnuFileSaveAs"), u16(u"名前を付けて保存(&A)..."),
+                              QStringLiteral("Cap018"));
+    connect(saveAs, &QAction::triggered, this, [this] {
+        if (FrmProg *form = activeForm())
+            saveProgram(form, true);
+    });
     addSeparator(file, QStringLiteral("mnuLine2"));
-    addItem(file, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."), QStringLiteral("Cap016"));
+    QAction *para = addItem(file, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
+                            QStringLiteral("Cap016"));
+    connect(para, &QAction::triggered, this, &MDIFormMain::mnuFilePara_Click);
     addSeparator(file, QStringLiteral("mnuLine3"));
     QAction *exit = addItem(file, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
                             QStringLiteral("Cap013"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *edit = addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
-    addItem(edit, QStringLiteral("mnuCut"), u16(u"削除(&D)"), QStringLiteral("Cap007"),
-            QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    addItem(edit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"), QStringLiteral("Cap019"),
-            QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+    QAction *cut = addItem(edit, QStringLiteral("mnuCut"), u16(u"削除(&D)"), QStringLiteral("Cap007"),
+                           QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    connect(cut, &QAction::triggered, this, [this] {
+        if (FrmProg *form = activeForm())
+            form->deleteStep();
+    });
+    QAction *insert = addItem(edit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
+                              QStringLiteral("Cap019"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+    connect(insert, &QAction::triggered, this, [this] {
+        if (FrmProg *form = activeForm())
+            form->insertStep();
+    });
 
     QMenu *view = addMenu(QStringLiteral("mnuDisp"), u16(u"表示(&V)"), QStringLiteral("Cap008"));
     QAction *dispCmd = addItem(view, QStringLiteral("mnuDispCmd"), u16(u"コマンド表(&M)"),
                                QStringLiteral("Cap009"));
     dispCmd->setCheckable(true);
+    connect(dispCmd, &QAction::triggered, this, [this, dispCmd] {
+        // The check mark has already flipped: show what it now says.
+        setMenuDispCmd(dispCmd->isChecked());
+    });
 
     QMenu *comm = addMenu(QStringLiteral("mnuComm"), u16(u"通信(&C)"), QStringLiteral("Cap002"));
-    addItem(comm, QStringLiteral("mnuComParam"), u16(u"通信設定..."), QStringLiteral("Cap004"));
+    connect(comm, &QMenu::aboutToShow, this, &MDIFormMain::mnuComm_Click);
+    connect(addItem(comm, QStringLiteral("mnuComParam"), u16(u"通信設定..."), QStringLiteral("Cap004")),
+            &QAction::triggered, this, &MDIFormMain::mnuComParam_Click);
     addSeparator(comm, QStringLiteral("Commsepa1"));
-    addItem(comm, QStringLiteral("mnuComTx"), u16(u"ﾀﾞｳﾝﾛｰﾄﾞ..."), QStringLiteral("Cap005"));
-    addItem(comm, QStringLiteral("mnuComUL"), u16(u"ｱｯﾌﾟﾛｰﾄﾞ..."), QStringLiteral("Cap006"));
-    addItem(comm, QStringLiteral("mnuComExe"), u16(u"ｺﾝﾄﾛｰﾗ制御..."), QStringLiteral("Cap001"));
+    connect(addItem(comm, QStringLiteral("mnuComTx"), u16(u"ﾀﾞｳﾝﾛｰﾄﾞ..."), QStringLiteral("Cap005")),
+            &QAction::triggered, this, &MDIFormMain::mnuComTx_Click);
+    connect(addItem(comm, QStringLiteral("mnuComUL"), u16(u"ｱｯﾌﾟﾛｰﾄﾞ..."), QStringLiteral("Cap006")),
+            &QAction::triggered, this, &MDIFormMain::mnuComUL_Click);
+    connect(addItem(comm, QStringLiteral("mnuComExe"), u16(u"ｺﾝﾄﾛｰﾗ制御..."), QStringLiteral("Cap001")),
+            &QAction::triggered, this, &MDIFormMain::mnuComExe_Click);
     addSeparator(comm, QStringLiteral("Commsepa2"));
-    addItem(comm, QStringLiteral("mnuCommChk"), u16(u"通信確認..."), QStringLiteral("Cap003"));
+    connect(addItem(comm, QStringLiteral("mnuCommChk"), u16(u"通信確認..."), QStringLiteral("Cap003")),
+            &QAction::triggered, this, &MDIFormMain::mnuCommChk_Click);
 }
 
 QAction *MDIFormMain::item(const QString &name) const
@@ -124,6 +177,7 @@ void MDIFormMain::ShowMainDialog()
 
     setUpSerialLink();
     initMainWindow();
+    m_appLauncher = std::make_unique<clsWindow>();
     show();
 }
 
@@ -131,8 +185,14 @@ void MDIFormMain::setUpSerialLink()
 {
     // The serial link is set up here: the port scan and the stored serial
     // settings of com.cfg applied to the port. No link exists yet in this
-    // build, so there is nothing to set up and every link command keeps the
-    // enabling it has from the menu tree.
+    // build, so there is nothing to set up and no port counts as usable.
+}
+
+bool MDIFormMain::isPortUsable() const
+{
+    // Whether the configured serial port can be opened; without the serial
+    // link there is no configured port.
+    return false;
 }
 
 void MDIFormMain::initMainWindow()
@@ -149,8 +209,188 @@ void MDIFormMain::initMainWindow()
         item(QString::fromLatin1(name))->setEnabled(false);
 }
 
+FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
+{
+    for (const char *name : {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs", "mnuDisp"})
+        item(QString::fromLatin1(name))->setEnabled(true);
+
+    ProgEnv env;
+    env.catalogue = &m_ctx.catalogue;
+    env.langIni = &m_ctx.run.langIni;
+    env.messages = &m_ctx.messages;
+    env.icons = m_icons.get();
+    env.langNo = m_ctx.run.langNo;
+    env.maxStep = m_ctx.run.maxStep;
+    env.host = this;
+
+    auto *form = new FrmProg(env);
+    form->setAxis(iAxisNum);
+    form->setDocNo(m_nextDocNo);
+    ++m_nextDocNo;
+    m_mdiArea->addSubWindow(form);
+    // Once the window is gone, the menus follow what is left.
+    connect(form, &QObject::destroyed, this, &MDIFormMain::setCloseMenu, Qt::QueuedConnection);
+    form->show();
+    m_mdiArea->setActiveSubWindow(form);
+    setMenuDispCmd(true);
+    setMenuEnabled();
+    return form;
+}
+
+FrmProg *MDIFormMain::activeForm() const
+{
+    if (auto *form = qobject_cast<FrmProg *>(m_mdiArea->currentSubWindow()))
+        return form;
+    // While another top-level window has the focus the area has no active
+    // child; the document last active is still the one menus work on.
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        if (auto *form = qobject_cast<FrmProg *>(*it); form && !form->isHidden())
+            return form;
+    }
+    return nullptr;
+}
+
+bool MDIFormMain::getLiveForm() const
+{
+    return activeForm() != nullptr;
+}
+
+void MDIFormMain::setMenuEnabled()
+{
+    FrmProg *form = activeForm();
+    if (form)
+        item(QStringLiteral("mnuEdit"))->setEnabled(form->getStep() >= 1);
+    item(QStringLiteral("mnuComTx"))->setEnabled(form && isPortUsable() && form->getStep() >= 1);
+}
+
+void MDIFormMain::setCloseMenu()
+{
+    if (getLiveForm())
+        return;
+    for (const char *name : {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs", "mnuEdit", "mnuDisp",
+                             "mnuComTx"})
+        item(QString::fromLatin1(name))->setEnabled(false);
+    setMenuDispCmd(false);
+}
+
+void MDIFormMain::setMenuDispCmd(bool blnSw)
+{
+    item(QStringLiteral("mnuDispCmd"))->setChecked(blnSw);
+    // The command table window is shown or closed here; this build has no
+    // command table window yet, so only the check mark follows.
+}
+
+bool MDIFormMain::saveProgram(FrmProg *form, bool bSaveAs)
+{
+    // Program files are written here; this build cannot write them yet, so
+    // nothing is saved and the caller keeps the document as it is.
+    Q_UNUSED(form);
+    Q_UNUSED(bSaveAs);
+    return false;
+}
+
+void MDIFormMain::setDataEntry(std::unique_ptr<DataEntry> entry)
+{
+    if (entry)
+        m_dataEntry = std::move(entry);
+}
+
+void MDIFormMain::mnuFile_Click()
+{
+    // The parameter editor can only be started with no document open.
+    item(QStringLiteral("mnuFilePara"))->setEnabled(!getLiveForm());
+}
+
+void MDIFormMain::mnuFileOpen_Click()
+{
+    // Program files are opened here into a new document window; this build
+    // cannot read them yet.
+}
+
+void MDIFormMain::mnuFilePara_Click()
+{
+    const Qt::WindowStates before = windowState();
+    setWindowState(before | Qt::WindowMinimized);
+    QAction *file = item(QStringLiteral("mnuFile"));
+    QAction *comm = item(QStringLiteral("mnuComm"));
+    file->setEnabled(false);
+    comm->setEnabled(false);
+
+    // The editor gets this program's command-line number, unrounded.
+    const double number = ControllerType::commandLineNumber(m_ctx.run.commandLine);
+    m_appLauncher->AppWait(QStringLiteral("Kestrom.exe"), {NumberText::shortest(number)});
+
+    file->setEnabled(true);
+    comm->setEnabled(true);
+    setWindowState(before);
+}
+
+void MDIFormMain::mnuComm_Click()
+{
+    setMenuEnabled();
+    const bool usable = isPortUsable();
+    item(QStringLiteral("mnuComExe"))->setEnabled(usable);
+    item(QStringLiteral("mnuComUL"))->setEnabled(usable);
+}
+
+void MDIFormMain::transferPause()
+{
+    dlgInit pause(m_ctx.run.langIni, this);
+    pause.exec();
+}
+
+void MDIFormMain::mnuComParam_Click()
+{
+    setMenuDispCmd(false);
+    // The serial settings are refreshed and their dialog opened here, once
+    // the serial link exists.
+}
+
+void MDIFormMain::mnuComTx_Click()
+{
+    setMenuDispCmd(false);
+    transferPause();
+    // The download dialog opens here, once the serial link exists.
+}
+
+void MDIFormMain::mnuComUL_Click()
+{
+    setMenuDispCmd(false);
+    transferPause();
+    // The upload dialog opens here, once the serial link exists.
+}
+
+void MDIFormMain::mnuComExe_Click()
+{
+    setMenuDispCmd(false);
+    transferPause();
+    // The run control dialog opens here, once the serial link exists.
+}
+
+void MDIFormMain::mnuCommChk_Click()
+{
+    // The link check sends its first command and waits in dlgWait here,
+    // once the serial link exists.
+}
+
 void MDIFormMain::closeEvent(QCloseEvent *event)
 {
+    // Every document runs its closing check first; one refusal keeps
+    // everything open.
+    QList<FrmProg *> forms;
+    for (QMdiSubWindow *w : m_mdiArea->subWindowList()) {
+        if (auto *form = qobject_cast<FrmProg *>(w))
+            forms << form;
+    }
+    for (FrmProg *form : forms) {
+        if (!form->queryUnload()) {
+            event->ignore();
+            return;
+        }
+    }
+    for (FrmProg *form : forms)
+        form->closeConfirmed();
     event->accept();
     emit unloaded();
 }

@@ -1,29 +1,58 @@
 #pragma once
 
+#include "ui/ProgHost.h"
+
 #include <QMainWindow>
 
+#include <memory>
+
+class CommandIcons;
+class DataEntry;
+class FrmProg;
 class QAction;
 class QMdiArea;
+class QMdiSubWindow;
 class QMenu;
+class clsWindow;
 struct AppContext;
 
 // The main window: a frame for the program documents, with the menu bar
-// through which every operation is reached.
-class MDIFormMain : public QMainWindow
+// through which every operation is reached. The menus are enabled only when
+// their operation makes sense for the active document.
+class MDIFormMain : public QMainWindow, public ProgHost
 {
     Q_OBJECT
 
 public:
     explicit MDIFormMain(AppContext &ctx, QWidget *parent = nullptr);
+    ~MDIFormMain() override;
 
     // Finishes start-up after the controller type is confirmed and shows the
     // window with no document open.
     void ShowMainDialog();
 
+    // Opens a new, empty document window for that many axes.
+    FrmProg *makeNewForm(int iAxisNum);
+    // True when a document window is active.
+    bool getLiveForm() const;
+    // The active document window, or null.
+    FrmProg *activeForm() const;
+    void setMenuEnabled() override;
+    // Called when a document window is gone.
+    void setCloseMenu();
+    // Shows (true) or closes (false) the command table window.
+    void setMenuDispCmd(bool blnSw);
+
+    bool saveProgram(FrmProg *form, bool bSaveAs) override;
+    DataEntry &dataEntry() override { return *m_dataEntry; }
+    // Replaces the data entry dialog (tests script it).
+    void setDataEntry(std::unique_ptr<DataEntry> entry);
+
     // Number the next new document window receives; never reused in a run.
     int nextDocNo() const { return m_nextDocNo; }
 
     QMdiArea *mdiArea() const { return m_mdiArea; }
+    const CommandIcons &commandIcons() const { return *m_icons; }
     // A menu item (action) or menu by its name, e.g. "mnuFileSave", "mnuEdit".
     QAction *item(const QString &name) const;
 
@@ -42,8 +71,24 @@ private:
     QAction *addSeparator(QMenu *menu, const QString &name);
     void setUpSerialLink();
     void initMainWindow();
+    bool isPortUsable() const;
+
+    // Menu commands.
+    void mnuFile_Click();
+    void mnuFileOpen_Click();
+    void mnuFilePara_Click();
+    void mnuComm_Click();
+    void mnuComParam_Click();
+    void mnuComTx_Click();
+    void mnuComUL_Click();
+    void mnuComExe_Click();
+    void mnuCommChk_Click();
+    void transferPause();
 
     AppContext &m_ctx;
     QMdiArea *m_mdiArea = nullptr;
     int m_nextDocNo = 1;
+    std::unique_ptr<CommandIcons> m_icons;
+    std::unique_ptr<DataEntry> m_dataEntry;
+    std::unique_ptr<clsWindow> m_appLauncher;
 };

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QLabel>
+
+class clsIniFile;
+
+// The one label of the wait windows: a text of section "WaitLabel" in a
+// large bold font.
+namespace WaitLabel {
+QLabel *create(const clsIniFile &langIni, const QString &key, QWidget *parent);
+}

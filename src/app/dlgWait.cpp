@@ -1,0 +1,47 @@
+#include "dlgWait.h"
+
+#include "WaitLabel.h"
+
+#include <QCloseEvent>
+#include <QVBoxLayout>
+
+dlgWait::dlgWait(const clsIniFile &langIni, QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("dlgWait"));
+    setWindowTitle(QString());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    setModal(true);
+    m_lblMsg = WaitLabel::create(langIni, QStringLiteral("Mes002"), this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(40, 28, 40, 28);
+    layout->addWidget(m_lblMsg, 0, Qt::AlignCenter);
+}
+
+void dlgWait::ShowDialog()
+{
+    m_finishing = false;
+    exec();
+}
+
+void dlgWait::finish()
+{
+    m_finishing = true;
+    accept();
+}
+
+void dlgWait::closeEvent(QCloseEvent *event)
+{
+    // Only the link check ends the wait (its reply time-out bounds it).
+    if (m_finishing)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void dlgWait::reject()
+{
+    if (m_finishing)
+        QDialog::reject();
+}

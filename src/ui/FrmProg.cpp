@@ -1,0 +1,247 @@
+#include "FrmProg.h"
+
+#include "CommandIcons.h"
+#include "ProgGrid.h"
+#include "config/Messages.h"
+#include "program/Catalogue.h"
+#include "program/ProgramDocument.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QScrollBar>
+
+FrmProg::FrmProg(const ProgEnv &env, QWidget *parent)
+    : QMdiSubWindow(parent), m_env(env)
+{
+    setObjectName(QStringLiteral("FrmProg"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_doc = new ProgramDocument(*env.catalogue, *env.langIni, *env.messages, env.maxStep, this);
+    m_grid = new ProgGrid(*env.icons, this);
+    m_grid->setModel(m_doc);
+    m_grid->setAccessibleName(QStringLiteral("grdProg"));
+    setWidget(m_grid);
+
+    connect(m_doc, &ProgramDocument::captionChanged, this, &QWidget::setWindowTitle);
+    connect(m_doc, &ProgramDocument::stepCountChanged, this, [this] {
+        if (m_env.host)
+            m_env.host->setMenuEnabled();
+    });
+    connect(m_grid, &ProgGrid::selectionTouched, this, [this] { selectAxisCells(); });
+    connect(m_grid, &ProgGrid::axisMoveRequested, this, &FrmProg::moveAxis);
+    connect(m_grid, &ProgGrid::editRequested, this, &FrmProg::editAt);
+    connect(m_grid, &ProgGrid::textDropped, this, &FrmProg::dropText);
+}
+
+void FrmProg::setDocNo(int iNum) { m_doc->setDocNo(iNum); }
+
+void FrmProg::setAxis(int iNum)
+{
+    m_doc->setAxis(iNum);
+}
+
+void FrmProg::setStep(int iStep) { m_doc->setStep(iStep); }
+int FrmProg::getStep() const { return m_doc->getStep(); }
+int FrmProg::getAxis() const { return m_doc->getAxis(); }
+
+int FrmProg::getSelectedAxis() const
+{
+    const QModelIndex cur = m_grid->currentIndex();
+    return qBound(1, ProgramDocument::axisOfColumn(cur.isValid() ? cur.column() : 1), getAxis());
+}
+
+int FrmProg::currentRow() const
+{
+    const QModelIndex cur = m_grid->currentIndex();
+    return cur.isValid() ? qMax(1, cur.row()) : 1;
+}
+
+void FrmProg::setFileName(const QString &sName) { m_doc->setFileName(sName); }
+QString FrmProg::getFileName(bool bFullPath) const { return m_doc->getFileName(bFullPath); }
+void FrmProg::setDirty(bool dirty) { m_doc->setDirty(dirty); }
+bool FrmProg::getDirty() const { return m_doc->getDirty(); }
+QStringList FrmProg::getProgCell(int iAxis, int iStep) const { return m_doc->getProgCell(iAxis, iStep); }
+QString FrmProg::getSendStep(int iStep) const { return m_doc->getSendStep(iStep); }
+
+bool FrmProg::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData)
+{
+    const bool ok = m_doc->bPutProgCell(iAxis, iStep, iCmd, sData);
+    if (ok && !m_normalising) {
+        m_normalising = true;
+        m_grid->setCurrentIndex(m_doc->index(iStep, ProgramDocument::textColumn(iAxis)));
+        m_normalising = false;
+    }
+    return ok;
+}
+
+void FrmProg::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData)
+{
+    if (!m_env.host)
+        return;
+    m_doc->putAndFill(iAxis, iStep, iCmd, sData, m_env.host->dataEntry());
+    selectCell(iStep, ProgramDocument::textColumn(iAxis));
+}
+
+void FrmProg::insertStep()
+{
+    const QModelIndex cur = m_grid->currentIndex();
+    m_doc->insertStep(currentRow());
+    selectCell(currentRow(), cur.isValid() ? cur.column() : 1);
+}
+
+void FrmProg::deleteStep()
+{
+    const QModelIndex cur = m_grid->currentIndex();
+    m_doc->deleteStep(currentRow());
+    selectCell(currentRow(), cur.isValid() ? cur.column() : 1);
+}
+
+void FrmProg::setGridTact(bool visible)
+{
+    // The document signals a bulk change once, when it is over, so the grid
+    // never shows a half-done state.
+    if (visible)
+        m_doc->endBulk();
+    else
+        m_doc->beginBulk();
+}
+
+void FrmProg::picturePut(int iCmd)
+{
+    const QModelIndex cur = m_grid->currentIndex();
+    if (cur.isValid())
+        m_doc->picturePut(ProgramDocument::axisOfColumn(cur.column()), cur.row(), iCmd);
+}
+
+int FrmProg::selectCell(int row, int column)
+{
+    m_normalising = true;
+    m_grid->setCurrentIndex(m_doc->index(qBound(1, row, m_doc->maxStep()), qMax(0, column)));
+    m_normalising = false;
+    return selectAxisCells();
+}
+
+int FrmProg::selectAxisCells()
+{
+    if (m_normalising)
+        return getSelectedAxis();
+    const QModelIndex cur = m_grid->currentIndex();
+    const int row = cur.isValid() ? qMax(1, cur.row()) : 1;
+    const int c = cur.isValid() ? cur.column() : 1;
+    const int axis = qBound(1, ProgramDocument::axisOfColumn(c), getAxis());
+    const int col = ProgramDocument::iconColumn(axis);
+
+    QItemSelectionModel *sel = m_grid->selectionModel();
+    const QItemSelection wanted(m_doc->index(row, col), m_doc->index(row, col + 1));
+    if (cur.row() == row && cur.column() == col && sel->selection() == wanted)
+        return axis;
+    m_normalising = true;
+    sel->setCurrentIndex(m_doc->index(row, col), QItemSelectionModel::NoUpdate);
+    sel->select(wanted, QItemSelectionModel::ClearAndSelect);
+    m_normalising = false;
+    return axis;
+}
+
+void FrmProg::moveAxis(int delta)
+{
+    const int axis = getSelectedAxis() + delta;
+    if (axis < 1 || axis > getAxis())
+        return;
+    selectCell(currentRow(), ProgramDocument::iconColumn(axis));
+    m_grid->scrollTo(m_grid->currentIndex());
+}
+
+void FrmProg::editAt(int row, int column)
+{
+    const int axis = selectCell(row, column);
+    const QStringList cell = m_doc->getProgCell(axis, row);
+    const int cmd = cell.first().toInt();
+    if (cmd < 1 || !m_env.host)
+        return; // an empty cell: nothing to edit
+    m_doc->editCell(axis, row, cmd, cell, m_env.host->dataEntry());
+    selectCell(row, ProgramDocument::textColumn(axis));
+}
+
+void FrmProg::dropText(const QString &text, int row, int column)
+{
+    const int cmd = m_env.catalogue->commandByName(text);
+    if (cmd == 0)
+        return; // only command names are dropped here
+    QStringList defaults{QString::number(cmd)};
+    m_env.catalogue->getDefaultParams(cmd, defaults);
+    while (defaults.size() < 5)
+        defaults << QString();
+
+    if (row < 1) {
+        // Dropped on the header row: only the first step is selected.
+        selectCell(1, column);
+        return;
+    }
+    activateWindow();
+    if (QMdiArea *area = mdiArea())
+        area->setActiveSubWindow(this);
+    const int axis = selectCell(row, column);
+    putAndFill(axis, row, cmd, defaults);
+}
+
+void FrmProg::load()
+{
+    m_loaded = true;
+    setStep(0);
+    setFileName(QStringLiteral("Program%1").arg(m_doc->docNo()));
+    initGrid();
+    selectAxisCells();
+}
+
+void FrmProg::initGrid()
+{
+    setDirty(false);
+    if (QMdiArea *area = mdiArea()) {
+        const QSize client = area->viewport()->size();
+        resize(int(client.width() * 0.7), int(client.height() * 0.7));
+    }
+    m_grid->applyGeometry(getAxis(), m_env.langNo);
+    m_grid->setCornerText(m_doc->headerData(0, Qt::Horizontal).toString());
+    selectCell(1, 1);
+    m_grid->scrollToTop();
+    m_grid->horizontalScrollBar()->setValue(0);
+}
+
+void FrmProg::showEvent(QShowEvent *event)
+{
+    if (!m_loaded)
+        load();
+    QMdiSubWindow::showEvent(event);
+}
+
+bool FrmProg::queryUnload()
+{
+    if (!getDirty())
+        return true;
+    switch (m_env.messages->showMessage(0, getFileName(false))) {
+    case MsgAnswer::Yes:
+        // Closing goes on only when the program really was saved: a save
+        // that was cancelled or failed keeps the window and its changes.
+        return m_env.host && m_env.host->saveProgram(this, false);
+    case MsgAnswer::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void FrmProg::closeConfirmed()
+{
+    m_closeConfirmed = true;
+    close();
+}
+
+void FrmProg::closeEvent(QCloseEvent *event)
+{
+    if (m_closeConfirmed || queryUnload()) {
+        m_closeConfirmed = true;
+        QMdiSubWindow::closeEvent(event);
+    } else {
+        event->ignore();
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "ProgHost.h"
+
+#include <QMdiSubWindow>
+#include <QStringList>
+
+class ProgGrid;
+class ProgramDocument;
+
+// A document window: one program shown in its grid. The document itself is
+// the model behind the grid; the operations here add what the grid knows,
+// the current cell and the selection, which always covers the icon and text
+// column of one axis.
+class FrmProg : public QMdiSubWindow
+{
+    Q_OBJECT
+
+public:
+    explicit FrmProg(const ProgEnv &env, QWidget *parent = nullptr);
+
+    ProgramDocument *document() const { return m_doc; }
+    ProgGrid *grid() const { return m_grid; }
+
+    void setDocNo(int iNum);
+    void setAxis(int iNum);
+    void setStep(int iStep);
+    int getStep() const;
+    int getAxis() const;
+    // The axis of the grid's current column.
+    int getSelectedAxis() const;
+    // The grid's current row (1..maxStep).
+    int currentRow() const;
+
+    void setFileName(const QString &sName);
+    QString getFileName(bool bFullPath) const;
+    void setDirty(bool dirty);
+    bool getDirty() const;
+
+    QStringList getProgCell(int iAxis, int iStep) const;
+    // Writes a cell and leaves the current cell at its text column.
+    bool bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData);
+    // Places a command through the data entry dialog, filling any gap.
+    void putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData);
+    // Insert or delete the step at the current row.
+    void insertStep();
+    void deleteStep();
+    QString getSendStep(int iStep) const;
+    // Wraps bulk changes: false before, true after.
+    void setGridTact(bool visible);
+    // Puts a command's icon into the current cell (0 removes it).
+    void picturePut(int iCmd);
+
+    // Makes a cell current and normalises the selection; returns the axis.
+    int selectCell(int row, int column);
+
+    // The closing check: asks about unsaved changes. True when the window
+    // may close (answered No, or Yes and the document was saved).
+    bool queryUnload();
+    // Closes the window after its closing check has already been passed.
+    void closeConfirmed();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void load();
+    void initGrid();
+    int selectAxisCells();
+    void moveAxis(int delta);
+    void editAt(int row, int column);
+    void dropText(const QString &text, int row, int column);
+
+    ProgEnv m_env;
+    ProgramDocument *m_doc = nullptr;
+    ProgGrid *m_grid = nullptr;
+    bool m_loaded = false;
+    bool m_normalising = false;
+    bool m_closeConfirmed = false;
+};

@@ -1,0 +1,256 @@
+#include "ProgGrid.h"
+
+#include "CommandIcons.h"
+#include "Twips.h"
+#include "program/ProgramDocument.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyleOptionHeader>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Draws a cell's command icon in the icon columns and a thin bar in the
+// separator columns; text cells are drawn as usual (two lines).
+class CellDelegate : public QStyledItemDelegate
+{
+public:
+    CellDelegate(const CommandIcons &icons, QObject *parent)
+        : QStyledItemDelegate(parent), m_icons(icons) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        const int col = index.column();
+        if (col % 3 == 0 && col > 0) {
+            painter->fillRect(option.rect, option.palette.color(QPalette::Mid));
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        opt.text.clear();
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        if (col % 3 == 1) {
+            m_icons.paint(painter, option.rect, index.data(ProgramDocument::CommandRole).toInt());
+            return;
+        }
+        // The command name on the first line, its parameters on the second,
+        // each cut to the column's width.
+        const QStringList lines = text.split(u'\n');
+        const QFontMetrics fm(opt.font);
+        const QRect area = option.rect.adjusted(4, 0, -4, 0);
+        const int height = fm.lineSpacing() * int(lines.size());
+        int y = area.top() + (area.height() - height) / 2;
+        painter->save();
+        painter->setFont(opt.font);
+        painter->setPen(opt.palette.color(opt.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                              : QPalette::Text));
+        painter->setClipRect(option.rect);
+        for (const QString &line : lines) {
+            const QRect lineRect(area.left(), y, area.width(), fm.lineSpacing());
+            painter->drawText(lineRect, Qt::AlignLeft | Qt::AlignVCenter,
+                              fm.elidedText(line, Qt::ElideRight, area.width()));
+            y += fm.lineSpacing();
+        }
+        painter->restore();
+    }
+
+private:
+    const CommandIcons &m_icons;
+};
+
+} // namespace
+
+ProgGrid::ProgGrid(const CommandIcons &icons, QWidget *parent)
+    : QTableView(parent), m_icons(icons)
+{
+    setObjectName(QStringLiteral("grdProg"));
+    setItemDelegate(new CellDelegate(icons, this));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setWordWrap(false);
+    setFrameShape(QFrame::Box);
+    setFrameShadow(QFrame::Plain);
+    setLineWidth(1);
+    setTabKeyNavigation(false);
+    setMouseTracking(true); // tooltips follow the mouse
+
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDropIndicatorShown(false);
+    for (QHeaderView *header : {horizontalHeader(), verticalHeader()}) {
+        header->setSectionsClickable(false);
+        header->setHighlightSections(false);
+        header->setSectionResizeMode(QHeaderView::Fixed);
+        header->setDefaultAlignment(Qt::AlignCenter);
+        header->viewport()->setAcceptDrops(true);
+        header->viewport()->installEventFilter(this);
+    }
+    if (auto *corner = findChild<QAbstractButton *>())
+        corner->installEventFilter(this);
+    setCornerButtonEnabled(false);
+}
+
+void ProgGrid::applyGeometry(int axisCount, int langNo)
+{
+    const int iconSide = m_icons.size().width();
+    const int iconWidth = iconSide + Twips::toPixelsX(20, this);
+    const int textWidth = Twips::toPixelsX(langNo == 1 ? 3200 : 1900, this);
+    const int separator = qMax(1, Twips::toPixelsX(30, this));
+    const int rowHeight = m_icons.size().height() + Twips::toPixelsY(20, this);
+
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
+    // Row 0 and column 0 are the headers.
+    setRowHidden(0, true);
+    setColumnHidden(0, true);
+    for (int axis = 1; axis <= axisCount; ++axis) {
+        horizontalHeader()->resizeSection(ProgramDocument::iconColumn(axis), iconWidth);
+        horizontalHeader()->resizeSection(ProgramDocument::textColumn(axis), textWidth);
+        if (axis < axisCount)
+            horizontalHeader()->resizeSection(3 * axis, separator);
+    }
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    // Two header lines.
+    const int headerLines = 2 * fontMetrics().lineSpacing() + 8;
+    horizontalHeader()->setFixedHeight(headerLines);
+}
+
+void ProgGrid::setCornerText(const QString &text)
+{
+    m_cornerText = text;
+    // Wide enough for the heading as well as the step numbers.
+    verticalHeader()->setMinimumWidth(fontMetrics().horizontalAdvance(text) + 12);
+    if (auto *corner = findChild<QAbstractButton *>())
+        corner->update();
+}
+
+void ProgGrid::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Right:
+        emit axisMoveRequested(+1);
+        return;
+    case Qt::Key_Left:
+        emit axisMoveRequested(-1);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (currentIndex().isValid())
+            emit editRequested(currentIndex().row(), currentIndex().column());
+        return;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        event->ignore(); // focus moves on
+        return;
+    default:
+        QTableView::keyPressEvent(event);
+    }
+}
+
+void ProgGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && index.row() >= 1 && index.column() >= 1)
+        emit editRequested(index.row(), index.column());
+}
+
+void ProgGrid::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ProgGrid::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasText())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void ProgGrid::dropEvent(QDropEvent *event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const QModelIndex index = indexAt(event->position().toPoint());
+    event->acceptProposedAction();
+    if (index.isValid())
+        emit textDropped(event->mimeData()->text(), index.row(), index.column());
+}
+
+bool ProgGrid::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool onHorizontal = watched == horizontalHeader()->viewport();
+    const bool onVertical = watched == verticalHeader()->viewport();
+    if (onHorizontal || onVertical) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            if (drag->mimeData()->hasText())
+                drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            if (!drop->mimeData()->hasText())
+                return true;
+            drop->acceptProposedAction();
+            const QPoint pos = drop->position().toPoint();
+            if (onHorizontal) {
+                const int col = horizontalHeader()->logicalIndexAt(pos.x());
+                emit textDropped(drop->mimeData()->text(), 0, qMax(col, 1));
+            } else {
+                const int row = verticalHeader()->logicalIndexAt(pos.y());
+                if (row >= 1)
+                    emit textDropped(drop->mimeData()->text(), row, 0);
+            }
+            return true;
+        }
+        default:
+            break;
+        }
+    } else if (event->type() == QEvent::Paint && qobject_cast<QAbstractButton *>(watched)) {
+        // The corner above the step numbers carries their heading.
+        auto *corner = static_cast<QAbstractButton *>(watched);
+        QPainter painter(corner);
+        QStyleOptionHeader opt;
+        opt.initFrom(corner);
+        opt.state |= QStyle::State_Enabled; // a heading, not a dimmed button
+        opt.rect = corner->rect();
+        opt.text = m_cornerText;
+        opt.textAlignment = Qt::AlignCenter;
+        opt.position = QStyleOptionHeader::OnlyOneSection;
+        opt.orientation = Qt::Horizontal;
+        corner->style()->drawControl(QStyle::CE_Header, &opt, &painter, corner);
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void ProgGrid::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTableView::currentChanged(current, previous);
+    emit selectionTouched();
+}
+
+void ProgGrid::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+{
+    QTableView::selectionChanged(selected, deselected);
+    emit selectionTouched();
+}

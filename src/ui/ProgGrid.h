@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QTableView>
+
+class CommandIcons;
+
+// The grid of a document window. It turns the user's gestures into signals
+// for the window: moves by axis, double clicks, dropped command names. Row 0
+// and column 0 of the document are shown as the grid's headers.
+class ProgGrid : public QTableView
+{
+    Q_OBJECT
+
+public:
+    ProgGrid(const CommandIcons &icons, QWidget *parent = nullptr);
+
+    // Lays out rows and columns for a document with this many axes.
+    void applyGeometry(int axisCount, int langNo);
+    void setCornerText(const QString &text);
+
+signals:
+    // Right (+1) or left (-1) arrow: move the selection by one axis.
+    void axisMoveRequested(int delta);
+    // Double click or Enter on a cell (row >= 1, column >= 1).
+    void editRequested(int row, int column);
+    // Text dropped on a cell; row 0 is the header row, column 0 the step
+    // number column.
+    void textDropped(const QString &text, int row, int column);
+    // The current cell or the selection changed.
+    void selectionTouched();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
+
+private:
+    const CommandIcons &m_icons;
+    QString m_cornerText;
+};

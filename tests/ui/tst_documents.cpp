@@ -1,0 +1,361 @@
+#include "program/Catalogue.h"
+#include "program/ProgramDocument.h"
+#include "support/AppFixture.h"
+#include "support/ScriptedDataEntry.h"
+#include "ui/FrmProg.h"
+#include "ui/ProgGrid.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
+#include <QtTest>
+
+namespace {
+
+// Installs a scripted data entry dialog and returns it.
+ScriptedDataEntry *scriptEntry(AppFixture &f)
+{
+    auto entry = std::make_unique<ScriptedDataEntry>();
+    ScriptedDataEntry *raw = entry.get();
+    f.main->setDataEntry(std::move(entry));
+    return raw;
+}
+
+QList<int> selectedColumns(FrmProg *form)
+{
+    QList<int> cols;
+    for (const QModelIndex &i : form->grid()->selectionModel()->selectedIndexes())
+        cols << i.column();
+    std::sort(cols.begin(), cols.end());
+    return cols;
+}
+
+void dropOn(QWidget *target, const QPoint &pos, const QString &text)
+{
+    QMimeData mime;
+    mime.setText(text);
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
+void dropOnCell(FrmProg *form, int row, int column, const QString &text)
+{
+    ProgGrid *grid = form->grid();
+    const QModelIndex index = form->document()->index(row, column);
+    grid->scrollTo(index);
+    dropOn(grid->viewport(), grid->visualRect(index).center(), text);
+}
+
+} // namespace
+
+class TestDocuments : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void numbering();
+    void menuStatesThroughLife();
+    void gridGeometry();
+    void selectionNormalised();
+    void arrowKeys();
+    void closingQuestion_data();
+    void closingQuestion();
+    void mainWindowCloseChecksEveryDocument();
+    void dropCommand();
+    void dropOnHeaderRow();
+    void doubleClickEdits();
+    void insertAndDeleteFromMenu();
+};
+
+void TestDocuments::numbering()
+{
+    AppFixture f(3);
+    FrmProg *one = f.main->makeNewForm(3);
+    FrmProg *two = f.main->makeNewForm(3);
+    QCOMPARE(one->windowTitle(), QStringLiteral("Program1"));
+    QCOMPARE(two->windowTitle(), QStringLiteral("Program2"));
+    QCOMPARE(one->getAxis(), 3);
+    QVERIFY(two->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    f.item("mnuFileNew")->trigger();
+    auto *three = qobject_cast<FrmProg *>(f.main->mdiArea()->currentSubWindow());
+    QVERIFY(three);
+    QCOMPARE(three->windowTitle(), QStringLiteral("Program3"));
+    QCOMPARE(f.main->nextDocNo(), 4);
+}
+
+void TestDocuments::menuStatesThroughLife()
+{
+    AppFixture f(2);
+    scriptEntry(f);
+    QVERIFY(!f.main->getLiveForm());
+    f.item("mnuFileNew")->trigger();
+    QVERIFY(f.main->getLiveForm());
+    for (const char *name : {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs", "mnuDisp"})
+        QVERIFY2(f.item(name)->isEnabled(), name);
+    QVERIFY(f.item("mnuDispCmd")->isChecked());
+    QVERIFY(!f.item("mnuEdit")->isEnabled()); // no step yet
+    QVERIFY(!f.item("mnuComTx")->isEnabled());
+
+    FrmProg *form = f.main->activeForm();
+    form->putAndFill(1, 1, Catalogue::H, {"4"});
+    QCOMPARE(form->getStep(), 1);
+    QVERIFY(f.item("mnuEdit")->isEnabled());
+    QVERIFY(!f.item("mnuComTx")->isEnabled()); // no usable port
+
+    // With no usable port, opening Communication leaves the link items off.
+    emit f.main->findChild<QMenu *>("mnuComm")->aboutToShow();
+    QVERIFY(!f.item("mnuComUL")->isEnabled());
+    QVERIFY(!f.item("mnuComExe")->isEnabled());
+    QVERIFY(f.item("mnuComParam")->isEnabled());
+    QVERIFY(f.item("mnuCommChk")->isEnabled());
+
+    // View > Command table toggles its mark.
+    f.item("mnuDispCmd")->trigger();
+    QVERIFY(!f.item("mnuDispCmd")->isChecked());
+    f.item("mnuDispCmd")->trigger();
+    QVERIFY(f.item("mnuDispCmd")->isChecked());
+
+    // Closing one of two changes nothing; closing the last disables all.
+    FrmProg *second = f.main->makeNewForm(2);
+    QVERIFY(second->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    QVERIFY(f.item("mnuFileClose")->isEnabled());
+    QVERIFY(f.item("mnuDispCmd")->isChecked());
+
+    f.presenter.answers = {MsgAnswer::No};
+    f.item("mnuFileClose")->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTRY_VERIFY(!f.item("mnuFileClose")->isEnabled());
+    for (const char *name : {"mnuFileSave", "mnuFileSaveAs", "mnuEdit", "mnuDisp", "mnuComTx"})
+        QVERIFY2(!f.item(name)->isEnabled(), name);
+    QVERIFY(!f.item("mnuDispCmd")->isChecked());
+    QVERIFY(!f.main->getLiveForm());
+
+    // The parameter editor's item never shows, however File is opened.
+    emit f.main->findChild<QMenu *>("mnuFile")->aboutToShow();
+    QVERIFY(!f.item("mnuFilePara")->isVisible());
+    QVERIFY(!f.item("mnuLine2")->isVisible());
+}
+
+void TestDocuments::gridGeometry()
+{
+    AppFixture f(1);
+    FrmProg *form = f.main->makeNewForm(1);
+    QCOMPARE(form->document()->columnCount(), 3);
+    QCOMPARE(form->document()->rowCount(), 101);
+    QVERIFY(form->grid()->isRowHidden(0));
+    QVERIFY(form->grid()->isColumnHidden(0));
+    QCOMPARE(form->grid()->verticalHeader()->sectionSize(1),
+             form->grid()->verticalHeader()->defaultSectionSize());
+    const clsIniFile &lang = f.app.context().run.langIni;
+    QCOMPARE(form->grid()->model()->headerData(2, Qt::Horizontal).toString(),
+             lang.GetINIStr("FrmProg", "Mes005") + "\n" + lang.GetINIStr("FrmProg", "Mes006"));
+    // Japanese run: text columns 1900 twips.
+    const int dpi = form->grid()->logicalDpiX();
+    QCOMPARE(form->grid()->horizontalHeader()->sectionSize(2), qRound(1900.0 * dpi / 1440.0));
+    // 70 % of the main window's client area.
+    const QSize client = f.main->mdiArea()->viewport()->size();
+    QCOMPARE(form->width(), int(client.width() * 0.7));
+
+    AppFixture english(3, QStringLiteral("1"));
+    FrmProg *wide = english.main->makeNewForm(3);
+    QCOMPARE(wide->grid()->horizontalHeader()->sectionSize(8), qRound(3200.0 * dpi / 1440.0));
+    QVERIFY(wide->grid()->horizontalHeader()->sectionSize(3) < 5); // separator
+}
+
+void TestDocuments::selectionNormalised()
+{
+    AppFixture f(3);
+    FrmProg *form = f.main->makeNewForm(3);
+    QCOMPARE(selectedColumns(form), QList<int>({1, 2}));
+    QCOMPARE(form->currentRow(), 1);
+
+    struct Case { int column; int axis; QList<int> cols; };
+    for (const Case &c : {Case{2, 1, {1, 2}}, Case{3, 2, {4, 5}}, Case{5, 2, {4, 5}},
+                          Case{7, 3, {7, 8}}, Case{0, 1, {1, 2}}}) {
+        // A click lands wherever; the selection follows to the axis.
+        form->grid()->setCurrentIndex(form->document()->index(5, c.column));
+        QCOMPARE(form->getSelectedAxis(), c.axis);
+        QCOMPARE(selectedColumns(form), c.cols);
+        QCOMPARE(form->currentRow(), 5);
+    }
+}
+
+void TestDocuments::arrowKeys()
+{
+    AppFixture f(3);
+    FrmProg *form = f.main->makeNewForm(3);
+    ProgGrid *grid = form->grid();
+    grid->setFocus();
+    form->selectCell(4, 1);
+
+    QTest::keyClick(grid, Qt::Key_Right);
+    QCOMPARE(form->getSelectedAxis(), 2);
+    QTest::keyClick(grid, Qt::Key_Right);
+    QTest::keyClick(grid, Qt::Key_Right); // stops at the last axis
+    QCOMPARE(form->getSelectedAxis(), 3);
+    QCOMPARE(selectedColumns(form), QList<int>({7, 8}));
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(form->currentRow(), 5);
+    QCOMPARE(selectedColumns(form), QList<int>({7, 8}));
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(grid, Qt::Key_Left); // stops at the first axis
+    QCOMPARE(form->getSelectedAxis(), 1);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(form->currentRow(), 3);
+    QCOMPARE(selectedColumns(form), QList<int>({1, 2}));
+}
+
+void TestDocuments::closingQuestion_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("no: closes without saving") << MsgAnswer::No << true;
+    QTest::newRow("cancel: stays open") << MsgAnswer::Cancel << false;
+    // Nothing could be saved, so the window and its changes stay.
+    QTest::newRow("yes, not saved: stays open") << MsgAnswer::Yes << false;
+}
+
+void TestDocuments::closingQuestion()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    AppFixture f(2);
+    scriptEntry(f);
+    FrmProg *form = f.main->makeNewForm(2);
+
+    // Unchanged: no question.
+    FrmProg *clean = f.main->makeNewForm(2);
+    QVERIFY(clean->close());
+    QVERIFY(f.presenter.shown.isEmpty());
+
+    form->putAndFill(2, 3, Catalogue::AGO, {"1", "100"});
+    QCOMPARE(form->windowTitle(), QStringLiteral("Program1*"));
+    f.presenter.answers = {answer};
+    QCOMPARE(form->close(), closed);
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].kind, MsgKind::Question);
+    QCOMPARE(f.presenter.shown[0].buttons, MsgButtons::YesNoCancel);
+    QVERIFY(f.presenter.shown[0].text.startsWith(QStringLiteral("'Program1'  ")));
+}
+
+void TestDocuments::mainWindowCloseChecksEveryDocument()
+{
+    AppFixture f(1);
+    scriptEntry(f);
+    FrmProg *a = f.main->makeNewForm(1);
+    FrmProg *b = f.main->makeNewForm(1);
+    a->putAndFill(1, 1, Catalogue::H, {"4"});
+    b->putAndFill(1, 1, Catalogue::H, {"4"});
+    QSignalSpy finished(&f.app, &VelomatApp::finished);
+
+    f.presenter.answers = {MsgAnswer::No, MsgAnswer::Cancel};
+    QVERIFY(!f.main->close());
+    QCOMPARE(f.main->mdiArea()->subWindowList().size(), 2);
+    QVERIFY(a->isVisible() && b->isVisible());
+    QCOMPARE(finished.count(), 0);
+
+    f.presenter.answers = {MsgAnswer::No, MsgAnswer::No};
+    QVERIFY(f.main->close());
+    QCOMPARE(f.presenter.shown.size(), 4); // asked once each time, not again
+    QCOMPARE(finished.count(), 1);
+}
+
+void TestDocuments::dropCommand()
+{
+    AppFixture f(2);
+    ScriptedDataEntry *entry = scriptEntry(f);
+    FrmProg *form = f.main->makeNewForm(2);
+    const Catalogue &catalogue = f.app.context().catalogue;
+
+    // D: dropped on row 10, axis 2 of an empty two-axis document.
+    dropOnCell(form, 10, ProgramDocument::textColumn(2), catalogue.name(Catalogue::D));
+    QCOMPARE(entry->calls.size(), 1);
+    QCOMPARE(entry->calls[0].axis, 2);
+    QCOMPARE(entry->calls[0].step, 10);
+    QCOMPARE(entry->calls[0].data.mid(0, 4), QStringList({"6", "10", "10", "1"}));
+    QCOMPARE(form->getStep(), 10);
+    for (int row = 1; row <= 9; ++row)
+        for (int axis = 1; axis <= 2; ++axis)
+            QCOMPARE(form->getProgCell(axis, row), QStringList({"10"}));
+    QCOMPARE(form->getProgCell(2, 10), QStringList({"6", "10", "10", "1"}));
+    QCOMPARE(form->getProgCell(1, 10), QStringList({"10"}));
+    QCOMPARE(form->currentRow(), 10);
+    QCOMPARE(form->getSelectedAxis(), 2);
+
+    // The icon column counts for its axis too; text that is no command name
+    // places nothing.
+    dropOnCell(form, 3, ProgramDocument::iconColumn(1), QStringLiteral("not a command"));
+    QCOMPARE(entry->calls.size(), 1);
+    dropOnCell(form, 3, ProgramDocument::iconColumn(1), catalogue.name(Catalogue::W));
+    QCOMPARE(form->getProgCell(1, 3), QStringList({"16", "1"}));
+}
+
+void TestDocuments::dropOnHeaderRow()
+{
+    AppFixture f(2);
+    ScriptedDataEntry *entry = scriptEntry(f);
+    FrmProg *form = f.main->makeNewForm(2);
+    form->selectCell(7, ProgramDocument::textColumn(2));
+    QHeaderView *header = form->grid()->horizontalHeader();
+    const int x = header->sectionViewportPosition(ProgramDocument::textColumn(2)) + 5;
+    dropOn(header->viewport(), QPoint(x, header->height() / 2),
+           f.app.context().catalogue.name(Catalogue::H));
+    QVERIFY(entry->calls.isEmpty());
+    QCOMPARE(form->getStep(), 0);
+    QCOMPARE(form->currentRow(), 1);
+    QCOMPARE(selectedColumns(form), QList<int>({4, 5}));
+}
+
+void TestDocuments::doubleClickEdits()
+{
+    AppFixture f(1);
+    ScriptedDataEntry *entry = scriptEntry(f);
+    FrmProg *form = f.main->makeNewForm(1);
+    form->putAndFill(1, 1, Catalogue::AGO, {"1", "5"});
+    entry->calls.clear();
+
+    ProgGrid *grid = form->grid();
+    const QPoint filled = grid->visualRect(form->document()->index(1, 2)).center();
+    const QPoint empty = grid->visualRect(form->document()->index(2, 2)).center();
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, empty);
+    QVERIFY(entry->calls.isEmpty());
+
+    entry->reply = {"1", "750"};
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, filled);
+    QCOMPARE(entry->calls.size(), 1);
+    QCOMPARE(entry->calls[0].data, QStringList({"1", "5"}));
+    QCOMPARE(form->getProgCell(1, 1), QStringList({"1", "750"}));
+}
+
+void TestDocuments::insertAndDeleteFromMenu()
+{
+    AppFixture f(1);
+    scriptEntry(f);
+    FrmProg *form = f.main->makeNewForm(1);
+    form->putAndFill(1, 2, Catalogue::W, {"16", "5"});
+    form->selectCell(2, 2);
+    f.item("mnuInsert")->trigger();
+    QCOMPARE(form->getStep(), 3);
+    QCOMPARE(form->getProgCell(1, 3), QStringList({"16", "5"}));
+    QCOMPARE(form->currentRow(), 2);
+    f.item("mnuCut")->trigger();
+    f.item("mnuCut")->trigger();
+    QCOMPARE(form->getStep(), 1);
+    QCOMPARE(form->getProgCell(1, 1), QStringList({"10"}));
+    // Past the last step: message 2, nothing changes.
+    f.item("mnuCut")->trigger();
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(form->getStep(), 1);
+}
+
+QTEST_MAIN(TestDocuments)
+#include "tst_documents.moc"
