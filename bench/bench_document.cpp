@@ -1,0 +1,125 @@
+// Editing speed of a full three-axis document with its grid attached, and
+// the editor's memory with ten such documents open.
+
+#include "app/MDIFormMain.h"
+#include "app/VelomatApp.h"
+#include "app/frmStart.h"
+#include "config/MessagePresenter.h"
+#include "program/Catalogue.h"
+#include "program/DataEntry.h"
+#include "program/ProgramDocument.h"
+#include "ui/FrmProg.h"
+#include "ui/ProgGrid.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+class SilentPresenter : public MessagePresenter
+{
+public:
+    int present(MsgKind, MsgButtons, const QString &, const QString &) override { return MsgAnswer::Ok; }
+};
+
+class AcceptingEntry : public DataEntry
+{
+public:
+    bool dlgDataExe(int, int, int, const QStringList &data) override { m_data = data; return true; }
+    QStringList getTxtBoxData() const override { return m_data; }
+private:
+    QStringList m_data;
+};
+
+long residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() < 2 ? -1 : fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Fills steps 1..steps of every axis, as a file read would.
+void fill(FrmProg *form, int steps)
+{
+    form->setGridTact(false);
+    for (int row = 1; row <= steps; ++row) {
+        for (int axis = 1; axis <= form->getAxis(); ++axis)
+            form->bPutProgCell(axis, row, Catalogue::AGO, {QStringLiteral("1"), QString::number(row * 100)});
+    }
+    form->setStep(steps);
+    form->setGridTact(true);
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.at(v.size() / 2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    for (const char *name : {"LANG0.DAT", "LANG1.DAT"})
+        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
+    SilentPresenter presenter;
+    VelomatApp velomat(presenter);
+    velomat.start(dir.path(), QString());
+    velomat.startDialog()->findChild<QRadioButton *>(QStringLiteral("optType2"))->setChecked(true);
+    velomat.startDialog()->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+    MDIFormMain *main = velomat.mainWindow();
+    main->setDataEntry(std::make_unique<AcceptingEntry>());
+
+    FrmProg *form = main->makeNewForm(3);
+    fill(form, 199);
+    QApplication::processEvents();
+
+    // Insert and delete at step 1, each followed by the repaint it causes.
+    constexpr int kRounds = 200;
+    QList<double> insertMs, deleteMs;
+    QElapsedTimer t;
+    for (int i = 0; i < kRounds; ++i) {
+        form->selectCell(1, 1);
+        t.start();
+        form->insertStep();
+        form->grid()->viewport()->repaint();
+        insertMs << t.nsecsElapsed() / 1e6;
+        form->selectCell(1, 1);
+        t.start();
+        form->deleteStep();
+        form->grid()->viewport()->repaint();
+        deleteMs << t.nsecsElapsed() / 1e6;
+    }
+
+    // Filling a whole document cell by cell through the editing rules.
+    FrmProg *blank = main->makeNewForm(3);
+    t.start();
+    for (int row = 1; row <= 200; ++row)
+        blank->putAndFill(1, row, Catalogue::R, {QStringLiteral("7"), QString::number(row)});
+    blank->grid()->viewport()->repaint();
+    const double fillMs = t.nsecsElapsed() / 1e6;
+
+    std::printf("insert at step 1 of 200x3: median %.3f ms (target < 2 ms)\n", median(insertMs));
+    std::printf("delete at step 1 of 200x3: median %.3f ms (target < 2 ms)\n", median(deleteMs));
+    std::printf("fill 200 steps by placing a command in each: %.1f ms\n", fillMs);
+
+    for (int i = 0; i < 8; ++i)
+        fill(main->makeNewForm(3), 200);
+    QApplication::processEvents();
+    std::printf("resident memory with ten open three-axis documents: %.1f MB (target < 80 MB)\n",
+                residentKiB() / 1024.0);
+    std::fflush(stdout);
+    std::_Exit(0); // the documents are modified: skip the closing questions
+}
