@@ -8,7 +8,8 @@
 #include "program/ProgramDocument.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmProg.h"
-#include "ui/UncheckedDataEntry.h"
+#include "ui/DataEntryDialog.h"
+#include "ui/FrmCmd.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -23,9 +24,10 @@ QString u16(const char16_t *s) { return QString::fromUtf16(s); }
 }
 
 MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
-    : QMainWindow(parent), m_ctx(ctx), m_icons(std::make_unique<CommandIcons>()),
-      m_dataEntry(std::make_unique<UncheckedDataEntry>())
+    : QMainWindow(parent), m_ctx(ctx), m_icons(std::make_unique<CommandIcons>())
 {
+    m_dataEntry = std::make_unique<DataEntryDialog>(ctx.catalogue, ctx.run.langIni, ctx.messages,
+                                                    *m_icons, this);
     setObjectName(section());
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
@@ -277,8 +279,17 @@ void MDIFormMain::setCloseMenu()
 void MDIFormMain::setMenuDispCmd(bool blnSw)
 {
     item(QStringLiteral("mnuDispCmd"))->setChecked(blnSw);
-    // The command table window is shown or closed here; this build has no
-    // command table window yet, so only the check mark follows.
+    if (blnSw) {
+        if (!m_frmCmd) {
+            m_frmCmd = new FrmCmd(m_ctx.catalogue, m_ctx.run.langIni, *m_icons, *this, this);
+        } else if (!m_frmCmd->isVisible()) {
+            m_frmCmd->initList();
+        }
+        m_frmCmd->show();
+        m_frmCmd->raise();
+    } else if (m_frmCmd && m_frmCmd->isVisible()) {
+        m_frmCmd->hide();
+    }
 }
 
 bool MDIFormMain::saveProgram(FrmProg *form, bool bSaveAs)
@@ -391,6 +402,8 @@ void MDIFormMain::closeEvent(QCloseEvent *event)
     }
     for (FrmProg *form : forms)
         form->closeConfirmed();
+    if (m_frmCmd)
+        m_frmCmd->hide();
     event->accept();
     emit unloaded();
 }

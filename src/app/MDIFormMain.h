@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/CmdHost.h"
 #include "ui/ProgHost.h"
 
 #include <QMainWindow>
@@ -8,6 +9,7 @@
 
 class CommandIcons;
 class DataEntry;
+class FrmCmd;
 class FrmProg;
 class QAction;
 class QMdiArea;
@@ -19,7 +21,7 @@ struct AppContext;
 // The main window: a frame for the program documents, with the menu bar
 // through which every operation is reached. The menus are enabled only when
 // their operation makes sense for the active document.
-class MDIFormMain : public QMainWindow, public ProgHost
+class MDIFormMain : public QMainWindow, public ProgHost, public CmdHost
 {
     Q_OBJECT
 
@@ -36,12 +38,14 @@ public:
     // True when a document window is active.
     bool getLiveForm() const;
     // The active document window, or null.
-    FrmProg *activeForm() const;
+    FrmProg *activeForm() const override;
     void setMenuEnabled() override;
     // Called when a document window is gone.
     void setCloseMenu();
     // Shows (true) or closes (false) the command table window.
-    void setMenuDispCmd(bool blnSw);
+    void setMenuDispCmd(bool blnSw) override;
+    // The command table window while it exists, else null.
+    FrmCmd *commandTable() const { return m_frmCmd; }
 
     bool saveProgram(FrmProg *form, bool bSaveAs) override;
     DataEntry &dataEntry() override { return *m_dataEntry; }
@@ -91,4 +95,5 @@ private:
     std::unique_ptr<CommandIcons> m_icons;
     std::unique_ptr<DataEntry> m_dataEntry;
     std::unique_ptr<clsWindow> m_appLauncher;
+    FrmCmd *m_frmCmd = nullptr;
 };

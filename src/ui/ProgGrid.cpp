@@ -232,6 +232,7 @@ bool ProgGrid::eventFilter(QObject *watched, QEvent *event)
         QStyleOptionHeader opt;
         opt.initFrom(corner);
         opt.state |= QStyle::State_Enabled; // a heading, not a dimmed button
+        opt.palette.setCurrentColorGroup(QPalette::Active);
         opt.rect = corner->rect();
         opt.text = m_cornerText;
         opt.textAlignment = Qt::AlignCenter;

@@ -1,0 +1,100 @@
+#include "FrmCmd.h"
+
+#include "CmdHost.h"
+#include "CommandIcons.h"
+#include "FrmProg.h"
+#include "Twips.h"
+#include "config/clsIniFile.h"
+#include "program/Catalogue.h"
+
+#include <QCloseEvent>
+#include <QMimeData>
+#include <QScreen>
+#include <QVBoxLayout>
+
+QMimeData *LstCmd::mimeData(const QList<QListWidgetItem *> &items) const
+{
+    auto *mime = new QMimeData;
+    if (!items.isEmpty())
+        mime->setText(items.first()->text());
+    return mime;
+}
+
+QStringList LstCmd::mimeTypes() const
+{
+    return {QStringLiteral("text/plain")};
+}
+
+FrmCmd::FrmCmd(const Catalogue &catalogue, const clsIniFile &langIni, const CommandIcons &icons,
+               CmdHost &host, QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), m_catalogue(catalogue),
+      m_langIni(langIni), m_icons(icons), m_host(host)
+{
+    setObjectName(QStringLiteral("FrmCmd"));
+    m_lstCmd = new LstCmd(this);
+    m_lstCmd->setObjectName(QStringLiteral("LstCmd"));
+    m_lstCmd->setAccessibleName(QStringLiteral("LstCmd"));
+    m_lstCmd->setViewMode(QListView::ListMode);
+    m_lstCmd->setIconSize(icons.size());
+    m_lstCmd->setFrameShape(QFrame::NoFrame);
+    m_lstCmd->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lstCmd->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lstCmd->setDragEnabled(true);
+    m_lstCmd->setDragDropMode(QAbstractItemView::DragOnly);
+    m_lstCmd->setDefaultDropAction(Qt::CopyAction);
+    m_lstCmd->setUniformItemSizes(true);
+    // The selection stays visible when the list loses the focus.
+    QPalette pal = m_lstCmd->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    m_lstCmd->setPalette(pal);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_lstCmd);
+
+    connect(m_lstCmd, &QListWidget::itemDoubleClicked, this, &FrmCmd::LstCmd_DblClick);
+    initList();
+}
+
+void FrmCmd::initList()
+{
+    const QString section = QStringLiteral("FrmCmd");
+    setWindowTitle(m_langIni.GetINIStr(section, QStringLiteral("Title001")));
+    m_langIni.CaptionChange(this);
+
+    const QSize size(Twips::toPixelsX(3000, this), Twips::toPixelsY(9300, this));
+    resize(size);
+    if (QScreen *s = screen()) {
+        const QRect g = s->geometry();
+        move(g.x() + g.width() - size.width(), g.y());
+    }
+
+    m_lstCmd->clear();
+    for (int cmd = 1; cmd <= Catalogue::kCommandCount; ++cmd) {
+        auto *item = new QListWidgetItem(QIcon(m_icons.pixmap(cmd, devicePixelRatioF())),
+                                         m_catalogue.name(cmd), m_lstCmd);
+        item->setData(Qt::UserRole, cmd);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
+    }
+}
+
+void FrmCmd::LstCmd_DblClick(QListWidgetItem *item)
+{
+    FrmProg *form = m_host.activeForm();
+    if (!form || !item)
+        return;
+    const int cmd = m_lstCmd->row(item) + 1;
+    QStringList defaults{QString::number(cmd)};
+    m_catalogue.getDefaultParams(cmd, defaults);
+    while (defaults.size() < 5)
+        defaults << QString();
+    form->putAndFill(form->getSelectedAxis(), form->currentRow(), cmd, defaults);
+}
+
+void FrmCmd::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    m_host.setMenuDispCmd(false);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QListWidget>
+#include <QWidget>
+
+class Catalogue;
+class CmdHost;
+class CommandIcons;
+class clsIniFile;
+
+// The list of the command table window: item n is command n. Items are
+// dragged as their display name in plain text.
+class LstCmd : public QListWidget
+{
+    Q_OBJECT
+
+public:
+    using QListWidget::QListWidget;
+    QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override;
+    QStringList mimeTypes() const override;
+};
+
+// The command table window: a small floating palette of the 17 commands at
+// the right edge of the screen. Double-clicking a command places it at the
+// selected cell of the active document; dragging it onto a grid places it
+// where it is dropped.
+class FrmCmd : public QWidget
+{
+    Q_OBJECT
+
+public:
+    FrmCmd(const Catalogue &catalogue, const clsIniFile &langIni, const CommandIcons &icons,
+           CmdHost &host, QWidget *parent = nullptr);
+
+    LstCmd *list() const { return m_lstCmd; }
+
+    // Refreshes title, captions, items and placement; called each time the
+    // window is shown.
+    void initList();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void LstCmd_DblClick(QListWidgetItem *item);
+
+    const Catalogue &m_catalogue;
+    const clsIniFile &m_langIni;
+    const CommandIcons &m_icons;
+    CmdHost &m_host;
+    LstCmd *m_lstCmd = nullptr;
+};
