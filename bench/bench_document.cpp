@@ -8,8 +8,10 @@
 #include "program/Catalogue.h"
 #include "program/DataEntry.h"
 #include "program/ProgramDocument.h"
+#include "program/ProgramFile.h"
 #include "ui/FrmProg.h"
 #include "ui/ProgGrid.h"
+#include "ui/ProgramFiles.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -115,7 +117,49 @@ int main(int argc, char **argv)
     std::printf("delete at step 1 of 200x3: median %.3f ms (target < 2 ms)\n", median(deleteMs));
     std::printf("fill 200 steps by placing a command in each: %.1f ms\n", fillMs);
 
-    for (int i = 0; i < 8; ++i)
+    // Saving and opening a full three-axis program, the document included.
+    {
+        FrmProg *full = main->makeNewForm(3);
+        fill(full, 200);
+        const QString path = dir.filePath(QStringLiteral("bench.txt"));
+        full->setFileName(path);
+        QList<double> saveMs, readMs, openMs;
+        for (int i = 0; i < 20; ++i) {
+            t.start();
+            main->programFiles().saveProgram(full, false);
+            saveMs << t.nsecsElapsed() / 1e6;
+            // The file into a document model alone ...
+            t.start();
+            {
+                QFile in(path);
+                in.open(QIODevice::ReadOnly);
+                const auto result = ProgramFile::readProgram(velomat.context().catalogue, in.readAll(), 3, 200);
+                ProgramDocument doc(velomat.context().catalogue, velomat.context().run.langIni,
+                                    velomat.context().messages, 200);
+                doc.setAxis(3);
+                doc.beginBulk();
+                for (int row = 1; row <= result.steps.size(); ++row)
+                    for (int axis = 1; axis <= 3; ++axis)
+                        doc.bPutProgCell(axis, row, result.steps[row - 1][axis - 1].first().toInt(),
+                                         result.steps[row - 1][axis - 1]);
+                doc.endBulk();
+                doc.setStep(int(result.steps.size()));
+            }
+            readMs << t.nsecsElapsed() / 1e6;
+            // ... and File > Open: a new window, filled and painted.
+            t.start();
+            FrmProg *opened = main->programFiles().openProgramFile(path, 3, 200);
+            QApplication::processEvents();
+            openMs << t.nsecsElapsed() / 1e6;
+            opened->closeConfirmed();
+            QApplication::processEvents();
+        }
+        std::printf("save a 200-step three-axis program: median %.2f ms (target < 5 ms)\n", median(saveMs));
+        std::printf("read it into a document: median %.2f ms (target < 5 ms)\n", median(readMs));
+        std::printf("open it as File > Open does, new window painted: median %.2f ms\n", median(openMs));
+    }
+
+    for (int i = 0; i < 7; ++i)
         fill(main->makeNewForm(3), 200);
     QApplication::processEvents();
     std::printf("resident memory with ten open three-axis documents: %.1f MB (target < 80 MB)\n",

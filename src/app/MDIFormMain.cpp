@@ -10,6 +10,8 @@
 #include "ui/FrmProg.h"
 #include "ui/DataEntryDialog.h"
 #include "ui/FrmCmd.h"
+#include "ui/ProgramFiles.h"
+#include "ui/QtFileDialogs.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -28,6 +30,7 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
 {
     m_dataEntry = std::make_unique<DataEntryDialog>(ctx.catalogue, ctx.run.langIni, ctx.messages,
                                                     *m_icons, this);
+    setFileDialogs(std::make_unique<QtFileDialogs>(this));
     setObjectName(section());
     m_mdiArea = new QMdiArea(this);
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
@@ -93,7 +96,7 @@ void MDIFormMain::buildMenus()
     connect(fileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
     QAction *fileOpen = addItem(file, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
                                 QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(fileOpen, &QAction::triggered, this, &MDIFormMain::mnuFileOpen_Click);
+    connect(fileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
     QAction *fileClose = addItem(file, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
                                  QStringLiteral("Cap012"));
     connect(fileClose, &QAction::triggered, this, [this] {
@@ -294,11 +297,22 @@ void MDIFormMain::setMenuDispCmd(bool blnSw)
 
 bool MDIFormMain::saveProgram(FrmProg *form, bool bSaveAs)
 {
-    // Program files are written here; this build cannot write them yet, so
-    // nothing is saved and the caller keeps the document as it is.
-    Q_UNUSED(form);
-    Q_UNUSED(bSaveAs);
-    return false;
+    return m_programFiles->saveProgram(form, bSaveAs);
+}
+
+FrmProg *MDIFormMain::openProgram()
+{
+    return m_programFiles->openProgram(m_ctx.run.axisNum, m_ctx.run.maxStep);
+}
+
+void MDIFormMain::setFileDialogs(std::unique_ptr<FileDialogs> dialogs)
+{
+    if (!dialogs)
+        return;
+    m_fileDialogs = std::move(dialogs);
+    m_programFiles = std::make_unique<ProgramFiles>(
+        m_ctx.catalogue, m_ctx.run.langIni, m_ctx.messages, *m_fileDialogs,
+        [this](int axisCount) { return makeNewForm(axisCount); });
 }
 
 void MDIFormMain::setDataEntry(std::unique_ptr<DataEntry> entry)
@@ -311,12 +325,6 @@ void MDIFormMain::mnuFile_Click()
 {
     // The parameter editor can only be started with no document open.
     item(QStringLiteral("mnuFilePara"))->setEnabled(!getLiveForm());
-}
-
-void MDIFormMain::mnuFileOpen_Click()
-{
-    // Program files are opened here into a new document window; this build
-    // cannot read them yet.
 }
 
 void MDIFormMain::mnuFilePara_Click()

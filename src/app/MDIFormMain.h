@@ -9,6 +9,8 @@
 
 class CommandIcons;
 class DataEntry;
+class FileDialogs;
+class ProgramFiles;
 class FrmCmd;
 class FrmProg;
 class QAction;
@@ -51,6 +53,11 @@ public:
     DataEntry &dataEntry() override { return *m_dataEntry; }
     // Replaces the data entry dialog (tests script it).
     void setDataEntry(std::unique_ptr<DataEntry> entry);
+    // Replaces the file dialogs (tests script them).
+    void setFileDialogs(std::unique_ptr<FileDialogs> dialogs);
+    // File > Open: a program file into a new document window.
+    FrmProg *openProgram();
+    ProgramFiles &programFiles() { return *m_programFiles; }
 
     // Number the next new document window receives; never reused in a run.
     int nextDocNo() const { return m_nextDocNo; }
@@ -79,7 +86,6 @@ private:
 
     // Menu commands.
     void mnuFile_Click();
-    void mnuFileOpen_Click();
     void mnuFilePara_Click();
     void mnuComm_Click();
     void mnuComParam_Click();
@@ -94,6 +100,8 @@ private:
     int m_nextDocNo = 1;
     std::unique_ptr<CommandIcons> m_icons;
     std::unique_ptr<DataEntry> m_dataEntry;
+    std::unique_ptr<FileDialogs> m_fileDialogs;
+    std::unique_ptr<ProgramFiles> m_programFiles;
     std::unique_ptr<clsWindow> m_appLauncher;
     FrmCmd *m_frmCmd = nullptr;
 };

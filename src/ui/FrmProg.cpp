@@ -66,12 +66,17 @@ QString FrmProg::getSendStep(int iStep) const { return m_doc->getSendStep(iStep)
 bool FrmProg::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData)
 {
     const bool ok = m_doc->bPutProgCell(iAxis, iStep, iCmd, sData);
-    if (ok && !m_normalising) {
+    if (!ok)
+        return false;
+    const QModelIndex written = m_doc->index(iStep, ProgramDocument::textColumn(iAxis));
+    if (m_bulk > 0) {
+        m_pendingCurrent = written; // moved once, when the bulk change ends
+    } else if (!m_normalising) {
         m_normalising = true;
-        m_grid->setCurrentIndex(m_doc->index(iStep, ProgramDocument::textColumn(iAxis)));
+        m_grid->setCurrentIndex(written);
         m_normalising = false;
     }
-    return ok;
+    return true;
 }
 
 void FrmProg::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData)
@@ -100,10 +105,20 @@ void FrmProg::setGridTact(bool visible)
 {
     // The document signals a bulk change once, when it is over, so the grid
     // never shows a half-done state.
-    if (visible)
+    if (visible) {
+        if (m_bulk == 0)
+            return;
         m_doc->endBulk();
-    else
+        if (--m_bulk == 0 && m_pendingCurrent.isValid()) {
+            m_normalising = true;
+            m_grid->setCurrentIndex(m_pendingCurrent);
+            m_normalising = false;
+            m_pendingCurrent = QPersistentModelIndex();
+        }
+    } else {
+        ++m_bulk;
         m_doc->beginBulk();
+    }
 }
 
 void FrmProg::picturePut(int iCmd)

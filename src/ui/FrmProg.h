@@ -3,6 +3,7 @@
 #include "ProgHost.h"
 
 #include <QMdiSubWindow>
+#include <QPersistentModelIndex>
 #include <QStringList>
 
 class ProgGrid;
@@ -78,4 +79,6 @@ private:
     bool m_loaded = false;
     bool m_normalising = false;
     bool m_closeConfirmed = false;
+    int m_bulk = 0;                          // nesting of setGridTact(false)
+    QPersistentModelIndex m_pendingCurrent;  // current cell once the bulk change ends
 };

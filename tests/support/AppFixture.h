@@ -3,6 +3,7 @@
 #include "app/MDIFormMain.h"
 #include "app/VelomatApp.h"
 #include "app/frmStart.h"
+#include "support/ScriptedFileDialogs.h"
 #include "support/ScriptedPresenter.h"
 
 #include <QFile>
@@ -24,6 +25,10 @@ struct AppFixture
         app.startDialog()->findChild<QRadioButton *>(QStringLiteral("optType%1").arg(axes - 1))->setChecked(true);
         app.startDialog()->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
         main = app.mainWindow();
+        // No test may meet a real file dialog.
+        auto scripted = std::make_unique<ScriptedFileDialogs>();
+        fileDialogs = scripted.get();
+        main->setFileDialogs(std::move(scripted));
     }
 
     QAction *item(const char *name) const { return main->item(QString::fromLatin1(name)); }
@@ -32,4 +37,5 @@ struct AppFixture
     ScriptedPresenter presenter;
     VelomatApp app{presenter};
     MDIFormMain *main = nullptr;
+    ScriptedFileDialogs *fileDialogs = nullptr;
 };

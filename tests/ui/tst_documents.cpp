@@ -220,8 +220,8 @@ void TestDocuments::closingQuestion_data()
     QTest::addColumn<bool>("closed");
     QTest::newRow("no: closes without saving") << MsgAnswer::No << true;
     QTest::newRow("cancel: stays open") << MsgAnswer::Cancel << false;
-    // Nothing could be saved, so the window and its changes stay.
-    QTest::newRow("yes, not saved: stays open") << MsgAnswer::Yes << false;
+    // The save dialog is cancelled: the window and its changes stay.
+    QTest::newRow("yes, save cancelled: stays open") << MsgAnswer::Yes << false;
 }
 
 void TestDocuments::closingQuestion()

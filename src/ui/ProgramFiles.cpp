@@ -1,0 +1,139 @@
+#include "ProgramFiles.h"
+
+#include "FrmProg.h"
+#include "config/Messages.h"
+#include "config/clsIniFile.h"
+#include "program/FileDialogs.h"
+#include "program/ProgramDocument.h"
+#include "program/ProgramFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+// The pattern of program files, whatever the description says.
+const QString kPattern = QStringLiteral("*.txt");
+}
+
+bool ProgramFiles::saveProgram(FrmProg *form, bool bSaveAs)
+{
+    if (!form)
+        return false;
+    QString path = form->getFileName(true);
+    if (!path.contains(u'/') || bSaveAs) {
+        path = askSaveFileName(path);
+        if (path.isEmpty())
+            return false;
+    }
+
+    QList<QList<QStringList>> steps;
+    for (int row = 1; row <= form->getStep(); ++row) {
+        QList<QStringList> cells;
+        for (int axis = 1; axis <= form->getAxis(); ++axis)
+            cells << form->getProgCell(axis, row);
+        steps << cells;
+    }
+    const QByteArray bytes = ProgramFile::writeProgram(m_catalogue, form->getAxis(), steps);
+
+    // Written beside the old file and put in its place only when complete,
+    // so a failure at any point leaves the old file whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        reportFileError("Mes052", path, file.errorString());
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        reportFileError("Mes052", path, reason);
+        return false;
+    }
+    if (!file.commit()) {
+        reportFileError("Mes052", path, file.errorString());
+        return false;
+    }
+    form->setFileName(path);
+    form->setDirty(false);
+    return true;
+}
+
+QString ProgramFiles::askSaveFileName(const QString &currentName)
+{
+    QString folder;
+    QString name = currentName;
+    const qsizetype slash = currentName.lastIndexOf(u'/');
+    if (slash >= 0) {
+        folder = currentName.left(slash);
+        if (folder.isEmpty())
+            folder = QStringLiteral("/");
+        name = currentName.mid(slash + 1);
+    }
+    return m_dialogs.askSaveFileName(folder, name, QString::fromUtf16(u"ﾃｷｽﾄ(*.txt)"), kPattern);
+}
+
+QString ProgramFiles::askOpenFileName()
+{
+    return m_dialogs.askOpenFileName(
+        m_langIni.GetINIStr(QStringLiteral("Tool"), QStringLiteral("Mes000")), kPattern);
+}
+
+FrmProg *ProgramFiles::openProgram(int axisNum, int maxStep)
+{
+    const QString path = askOpenFileName();
+    if (path.isEmpty())
+        return nullptr;
+    return openProgramFile(path, axisNum, maxStep);
+}
+
+FrmProg *ProgramFiles::openProgramFile(const QString &path, int axisNum, int maxStep)
+{
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        reportFileError("Mes053", path, file.errorString());
+        return nullptr;
+    }
+    file.close();
+
+    // The whole file is checked before a window is made, so a refused file
+    // never leaves a half-built window behind.
+    const ProgramFile::ReadResult result = ProgramFile::readProgram(m_catalogue, bytes, axisNum, maxStep);
+    switch (result.status) {
+    case ProgramFile::ReadResult::BadHeader:
+    case ProgramFile::ReadResult::WrongAxisCount:
+        m_messages.showMessage(20);
+        return nullptr;
+    case ProgramFile::ReadResult::BadLine:
+        m_messages.showMessage(18);
+        return nullptr;
+    case ProgramFile::ReadResult::Ok:
+        break;
+    }
+
+    FrmProg *form = m_makeNewForm(result.axisCount);
+    if (!form)
+        return nullptr;
+    form->setFileName(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    form->setGridTact(false);
+    for (int row = 1; row <= result.steps.size(); ++row) {
+        const QList<QStringList> &cells = result.steps.at(row - 1);
+        for (int axis = 1; axis <= cells.size(); ++axis)
+            form->bPutProgCell(axis, row, cells.at(axis - 1).first().toInt(), cells.at(axis - 1));
+    }
+    form->setGridTact(true);
+    form->setStep(int(result.steps.size()));
+    form->selectCell(1, 1);
+    return form;
+}
+
+void ProgramFiles::reportFileError(const char *key, const QString &path, const QString &reason)
+{
+    const QString text = m_langIni.GetINIStr(QStringLiteral("MsgBox"), QLatin1String(key))
+                         + QStringLiteral("\n\n") + QDir::toNativeSeparators(path)
+                         + QStringLiteral("\n") + reason;
+    m_messages.show(MsgKind::Error, MsgButtons::Ok, text);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class Catalogue;
+class FileDialogs;
+class FrmProg;
+class Messages;
+class clsIniFile;
+
+// Saving a document window to its program file and opening a program file
+// into a new document window.
+class ProgramFiles
+{
+public:
+    using MakeForm = std::function<FrmProg *(int axisCount)>;
+
+    ProgramFiles(const Catalogue &catalogue, const clsIniFile &langIni, Messages &messages,
+                 FileDialogs &dialogs, MakeForm makeNewForm)
+        : m_catalogue(catalogue), m_langIni(langIni), m_messages(messages), m_dialogs(dialogs),
+          m_makeNewForm(std::move(makeNewForm)) {}
+
+    // Writes the window's program: to its file when it has been saved before
+    // and bSaveAs is false, else under a name asked from the user. True when
+    // the file was written; a cancel or a failure (reported to the user)
+    // leaves the old file, the window's name and its dirty state as they were.
+    bool saveProgram(FrmProg *form, bool bSaveAs);
+    // Asks for a save path, starting from the window's current name.
+    QString askSaveFileName(const QString &currentName);
+
+    // File > Open: asks for a file and reads it into a new window for the
+    // run's axis count and step limit. A refused or unreadable file is
+    // reported and leaves no window behind. Returns the new window or null.
+    FrmProg *openProgram(int axisNum, int maxStep);
+    QString askOpenFileName();
+    // Reads the file at `path` into a new window, as openProgram does.
+    FrmProg *openProgramFile(const QString &path, int axisNum, int maxStep);
+
+private:
+    void reportFileError(const char *key, const QString &path, const QString &reason);
+
+    const Catalogue &m_catalogue;
+    const clsIniFile &m_langIni;
+    Messages &m_messages;
+    FileDialogs &m_dialogs;
+    MakeForm m_makeNewForm;
+};

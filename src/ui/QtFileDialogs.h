@@ -1,0 +1,23 @@
+#pragma once
+
+#include "program/FileDialogs.h"
+
+class QWidget;
+
+// The file dialogs shown as modal QFileDialog windows.
+class QtFileDialogs : public FileDialogs
+{
+public:
+    explicit QtFileDialogs(QWidget *parent) : m_parent(parent) {}
+
+    QString askSaveFileName(const QString &folder, const QString &fileName,
+                            const QString &description, const QString &pattern) override;
+    QString askOpenFileName(const QString &description, const QString &pattern) override;
+
+    // A Qt name filter from a description and a pattern: the description as
+    // it is when it already ends with the pattern in brackets, else with it.
+    static QString nameFilter(const QString &description, const QString &pattern);
+
+private:
+    QWidget *m_parent;
+};

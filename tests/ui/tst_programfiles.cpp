@@ -1,0 +1,280 @@
+#include "config/TextCodec.h"
+#include "program/Catalogue.h"
+#include "support/AppFixture.h"
+#include "support/ScriptedDataEntry.h"
+#include "ui/FrmProg.h"
+
+#include <QMdiArea>
+#include <QProcess>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// A two-axis program placed through the editing rules.
+FrmProg *sampleProgram(AppFixture &f)
+{
+    f.main->setDataEntry(std::make_unique<ScriptedDataEntry>());
+    FrmProg *form = f.main->makeNewForm(2);
+    form->putAndFill(1, 1, Catalogue::H, {"4"});
+    form->putAndFill(2, 1, Catalogue::H, {"4"});
+    form->putAndFill(1, 2, Catalogue::D, {"6", "100", "5000", "200"});
+    form->putAndFill(1, 3, Catalogue::AGO, {"1", "10000"});
+    form->putAndFill(2, 3, Catalogue::AGO, {"1", "-500"});
+    form->putAndFill(1, 4, Catalogue::W, {"16", "10"});
+    form->putAndFill(1, 5, Catalogue::Label, {"17", QString::fromUtf16(u"END:ｴﾝﾄﾞ")});
+    return form;
+}
+
+const QByteArray kSampleFile = "AXIS=2\r\nH:,H:\r\nD:100:5000:200,U00:\r\nAGO:10000,AGO:-500\r\n"
+                               "W:10,U00:\r\n#:END:\xb4\xdd\xc4\xde,#:END:\xb4\xdd\xc4\xde\r\n";
+
+int windows(AppFixture &f)
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return int(f.main->mdiArea()->subWindowList().size());
+}
+
+// Makes a folder refuse new entries (so a file in it cannot be replaced),
+// for root as well; undone when it goes out of scope.
+struct LockedFolder
+{
+    explicit LockedFolder(const QString &path) : path(path)
+    {
+        if (geteuid() == 0)
+            locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+        else
+            locked = QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    ~LockedFolder()
+    {
+        if (geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+        else
+            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    QString path;
+    bool locked = false;
+};
+
+} // namespace
+
+class TestProgramFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveAndOpenRoundTrip();
+    void saveAsAlwaysAsks();
+    void cancelledSaveChangesNothing();
+    void failedSaveKeepsOldFile();
+    void closingWithYesSaves();
+    void refusedFiles_data();
+    void refusedFiles();
+    void stepsPastTheLimitDropped();
+    void emptyProgram();
+};
+
+void TestProgramFiles::saveAndOpenRoundTrip()
+{
+    AppFixture f(2);
+    FrmProg *form = sampleProgram(f);
+    QVERIFY(form->getDirty());
+    const QString path = f.dir.filePath(QStringLiteral("sample.txt"));
+
+    f.fileDialogs->answers = {path};
+    f.item("mnuFileSave")->trigger();
+    // Never saved: the dialog is asked, starting from the default name.
+    QCOMPARE(f.fileDialogs->asked.size(), 1);
+    QVERIFY(f.fileDialogs->asked[0].save);
+    QCOMPARE(f.fileDialogs->asked[0].folder, QString());
+    QCOMPARE(f.fileDialogs->asked[0].fileName, QStringLiteral("Program1"));
+    QCOMPARE(f.fileDialogs->asked[0].pattern, QStringLiteral("*.txt"));
+    QCOMPARE(readBytes(path), kSampleFile);
+    QVERIFY(!form->getDirty());
+    QCOMPARE(form->windowTitle(), QStringLiteral("sample.txt"));
+    QCOMPARE(form->getFileName(true), path);
+
+    // Opened again it is the same program, unchanged.
+    f.fileDialogs->answers = {path};
+    FrmProg *opened = f.main->openProgram();
+    QVERIFY(opened);
+    QCOMPARE(f.fileDialogs->asked.last().description,
+             f.app.context().run.langIni.GetINIStr("Tool", "Mes000"));
+    QCOMPARE(opened->getStep(), form->getStep());
+    for (int row = 1; row <= form->getStep(); ++row)
+        for (int axis = 1; axis <= 2; ++axis)
+            QCOMPARE(opened->getProgCell(axis, row), form->getProgCell(axis, row));
+    QVERIFY(!opened->getDirty());
+    QCOMPARE(opened->windowTitle(), QStringLiteral("sample.txt"));
+    QCOMPARE(opened->currentRow(), 1);
+    QCOMPARE(opened->getSelectedAxis(), 1);
+    QVERIFY(f.item("mnuEdit")->isEnabled());
+
+    // Saved again without asking, byte for byte the same.
+    QFile::remove(path);
+    const int asked = int(f.fileDialogs->asked.size());
+    QVERIFY(f.main->saveProgram(opened, false));
+    QCOMPARE(f.fileDialogs->asked.size(), asked);
+    QCOMPARE(readBytes(path), kSampleFile);
+}
+
+void TestProgramFiles::saveAsAlwaysAsks()
+{
+    AppFixture f(2);
+    FrmProg *form = sampleProgram(f);
+    const QString first = f.dir.filePath(QStringLiteral("first.txt"));
+    QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("other")));
+    const QString second = f.dir.filePath(QStringLiteral("other/second"));
+    f.fileDialogs->answers = {first, second};
+    QVERIFY(f.main->saveProgram(form, false));
+    f.item("mnuFileSaveAs")->trigger();
+    QCOMPARE(f.fileDialogs->asked.size(), 2);
+    QCOMPARE(f.fileDialogs->asked[1].folder, f.dir.path());
+    QCOMPARE(f.fileDialogs->asked[1].fileName, QStringLiteral("first.txt"));
+    // The name is used as chosen: no extension added.
+    QCOMPARE(readBytes(second), kSampleFile);
+    QCOMPARE(form->windowTitle(), QStringLiteral("second"));
+}
+
+void TestProgramFiles::cancelledSaveChangesNothing()
+{
+    AppFixture f(2);
+    FrmProg *form = sampleProgram(f);
+    QVERIFY(!f.main->saveProgram(form, false));
+    QCOMPARE(f.fileDialogs->asked.size(), 1);
+    QVERIFY(form->getDirty());
+    QCOMPARE(form->windowTitle(), QStringLiteral("Program1*"));
+    QVERIFY(f.presenter.shown.isEmpty());
+}
+
+void TestProgramFiles::failedSaveKeepsOldFile()
+{
+    AppFixture f(2);
+    FrmProg *form = sampleProgram(f);
+    QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("locked")));
+    const QString folder = f.dir.filePath(QStringLiteral("locked"));
+    const QString path = folder + QStringLiteral("/old.txt");
+    writeBytes(path, "AXIS=2\r\nH:,H:\r\n");
+    form->setFileName(path);
+    form->setDirty(true);
+
+    {
+        LockedFolder lock(folder);
+        if (!lock.locked)
+            QSKIP("this file system cannot lock a folder");
+        QVERIFY(!f.main->saveProgram(form, false));
+    }
+    QCOMPARE(readBytes(path), QByteArray("AXIS=2\r\nH:,H:\r\n"));
+    QVERIFY(form->getDirty());
+    QCOMPARE(form->getFileName(true), path);
+    QCOMPARE(form->windowTitle(), QStringLiteral("old.txt*"));
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].kind, MsgKind::Error);
+    QVERIFY(f.presenter.shown[0].text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", "Mes052")));
+    QVERIFY(f.presenter.shown[0].text.contains(path));
+
+    // A folder that does not exist fails the same way.
+    f.fileDialogs->answers = {f.dir.filePath(QStringLiteral("missing/x.txt"))};
+    QVERIFY(!f.main->saveProgram(form, true));
+    QCOMPARE(form->getFileName(true), path);
+    QCOMPARE(f.presenter.shown.size(), 2);
+}
+
+void TestProgramFiles::closingWithYesSaves()
+{
+    AppFixture f(2);
+    FrmProg *form = sampleProgram(f);
+    const QString path = f.dir.filePath(QStringLiteral("closing.txt"));
+    f.fileDialogs->answers = {path};
+    f.presenter.answers = {MsgAnswer::Yes};
+    QVERIFY(form->close());
+    QCOMPARE(readBytes(path), kSampleFile);
+}
+
+void TestProgramFiles::refusedFiles_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: a folder instead of a file
+    QTest::addColumn<QString>("key");        // the message's key in MsgBox
+    QTest::newRow("three axes while the run has two")
+        << QByteArray("AXIS=3\r\nH:,H:,H:\r\n") << "Mes051";
+    QTest::newRow("no axis count") << QByteArray("AXIS2\r\nH:,H:\r\n") << "Mes051";
+    QTest::newRow("empty file") << QByteArray("\r\n") << "Mes051";
+    QTest::newRow("too few cells") << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:100\r\n") << "Mes020";
+    QTest::newRow("first speed above the second")
+        << QByteArray("AXIS=2\r\nD:500:100:10,U00:\r\n") << "Mes020";
+    QTest::newRow("double-byte label")
+        << QByteArray("AXIS=2\r\n#:\x88\x9f,#:a\r\n") << "Mes020";
+    QTest::newRow("unreadable") << QByteArray() << "Mes053";
+}
+
+void TestProgramFiles::refusedFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, key);
+    AppFixture f(2);
+    const QString path = f.dir.filePath(QStringLiteral("refused.txt"));
+    if (content.isEmpty())
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("refused.txt")));
+    else
+        writeBytes(path, content);
+    f.fileDialogs->answers = {path};
+    f.item("mnuFileOpen")->trigger();
+    QCOMPARE(windows(f), 0);
+    QVERIFY(!f.main->getLiveForm());
+    QVERIFY(!f.item("mnuFileClose")->isEnabled());
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].kind, MsgKind::Error);
+    QVERIFY(f.presenter.shown[0].text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", key)));
+}
+
+void TestProgramFiles::stepsPastTheLimitDropped()
+{
+    AppFixture f(1);
+    QByteArray content = "AXIS=1\r\n";
+    for (int i = 0; i < 150; ++i)
+        content += "W:" + QByteArray::number(i + 1) + "\r\n";
+    const QString path = f.dir.filePath(QStringLiteral("long.txt"));
+    writeBytes(path, content);
+    f.fileDialogs->answers = {path};
+    FrmProg *form = f.main->openProgram();
+    QVERIFY(form);
+    QCOMPARE(form->getStep(), 100);
+    QCOMPARE(form->getProgCell(1, 100), QStringList({"16", "100"}));
+    QVERIFY(f.presenter.shown.isEmpty());
+
+    // Cancelling the open dialog does nothing.
+    QVERIFY(!f.main->openProgram());
+    QCOMPARE(windows(f), 1);
+}
+
+void TestProgramFiles::emptyProgram()
+{
+    AppFixture f(3);
+    FrmProg *form = f.main->makeNewForm(3);
+    const QString path = f.dir.filePath(QStringLiteral("empty.txt"));
+    f.fileDialogs->answers = {path, path};
+    QVERIFY(f.main->saveProgram(form, false));
+    QCOMPARE(readBytes(path), QByteArray("AXIS=3\r\n"));
+    FrmProg *opened = f.main->openProgram();
+    QVERIFY(opened);
+    QCOMPARE(opened->getStep(), 0);
+    QVERIFY(!f.item("mnuEdit")->isEnabled());
+}
+
+QTEST_MAIN(TestProgramFiles)
+#include "tst_programfiles.moc"
