@@ -132,10 +132,12 @@ void dlgData::layoutDialog()
                 m_grdData->item(r, c)->setBackground(palette().button());
     m_grdData->setIconSize(m_icons.size());
 
-    // The step column is 800 twips, widened only as far as its heading needs.
-    const int stepHeading = fontMetrics().horizontalAdvance(m_grdData->item(0, 0)->text()) + 12;
-    const int widths[3] = {qMax(Twips::toPixelsX(800, this), stepHeading),
-                           m_icons.size().width() + Twips::toPixelsX(20, this),
+    // The step and icon columns are widened only as far as their headings need.
+    auto heading = [this](int col) {
+        return fontMetrics().horizontalAdvance(m_grdData->item(0, col)->text()) + 12;
+    };
+    const int widths[3] = {qMax(Twips::toPixelsX(800, this), heading(0)),
+                           qMax(m_icons.size().width() + Twips::toPixelsX(20, this), heading(1)),
                            Twips::toPixelsX(3300, this)};
     for (int c = 0; c < 3; ++c)
         m_grdData->setColumnWidth(c, widths[c]);

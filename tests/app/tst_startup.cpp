@@ -4,6 +4,7 @@
 #include "config/TextCodec.h"
 #include "config/clsIniFile.h"
 #include "support/ScriptedPresenter.h"
+#include "support/FileBytes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,23 +17,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
 
 class TestStartup : public QObject
 {
@@ -89,7 +73,7 @@ void TestStartup::preselectsStoredType()
     QFETCH(QByteArray, stored);
     QFETCH(int, selected);
     if (!stored.isEmpty())
-        writeBytes(typCfg(), stored);
+        QVERIFY(writeBytes(typCfg(), stored));
     ScriptedPresenter presenter;
     VelomatApp app(presenter);
     app.start(folder(), QString());
@@ -175,7 +159,7 @@ void TestStartup::confirmThreeAxes()
 
 void TestStartup::confirmOneAxis()
 {
-    writeBytes(typCfg(), "3\r\n");
+    QVERIFY(writeBytes(typCfg(), "3\r\n"));
     ScriptedPresenter presenter;
     VelomatApp app(presenter);
     app.start(folder(), QString());

@@ -2,6 +2,7 @@
 #include "config/NumberText.h"
 #include "config/TextCodec.h"
 #include "config/clsIniFile.h"
+#include "support/FileBytes.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,18 +13,6 @@ namespace {
 QByteArray cp932(const QString &text)
 {
     return TextCodec::encode(text);
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace

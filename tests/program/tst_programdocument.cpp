@@ -42,18 +42,18 @@ struct Fixture
     }
 
     // "AGO: 1000" -> cell data {"1", "1000"}; a label keeps the rest whole.
-    static QStringList data(const QString &spec)
+    static QStringList data(const QString &text)
     {
-        if (spec.startsWith(QStringLiteral("#:")))
-            return {QString::number(Catalogue::Label), spec.mid(3)};
-        QStringList parts = spec.split(u' ', Qt::SkipEmptyParts);
+        if (text.startsWith(QStringLiteral("#:")))
+            return {QString::number(Catalogue::Label), text.mid(3)};
+        QStringList parts = text.split(u' ', Qt::SkipEmptyParts);
         parts[0] = QString::number(cmdOf(parts[0]));
         return parts;
     }
 
-    void put(int axis, int row, const QString &spec)
+    void put(int axis, int row, const QString &text)
     {
-        const QStringList d = data(spec);
+        const QStringList d = data(text);
         QVERIFY(doc.bPutProgCell(axis, row, d[0].toInt(), d));
     }
 

@@ -1,6 +1,7 @@
 #include "config/TextCodec.h"
 #include "program/Catalogue.h"
 #include "support/AppFixture.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedDataEntry.h"
 #include "ui/FrmProg.h"
 
@@ -12,18 +13,7 @@
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // A two-axis program placed through the editing rules.
 FrmProg *sampleProgram(AppFixture &f)
@@ -169,7 +159,7 @@ void TestProgramFiles::failedSaveKeepsOldFile()
     QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("locked")));
     const QString folder = f.dir.filePath(QStringLiteral("locked"));
     const QString path = folder + QStringLiteral("/old.txt");
-    writeBytes(path, "AXIS=2\r\nH:,H:\r\n");
+    QVERIFY(writeBytes(path, "AXIS=2\r\nH:,H:\r\n"));
     form->setFileName(path);
     form->setDirty(true);
 
@@ -231,7 +221,7 @@ void TestProgramFiles::refusedFiles()
     if (content.isEmpty())
         QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("refused.txt")));
     else
-        writeBytes(path, content);
+        QVERIFY(writeBytes(path, content));
     f.fileDialogs->answers = {path};
     f.item("mnuFileOpen")->trigger();
     QCOMPARE(windows(f), 0);
@@ -249,7 +239,7 @@ void TestProgramFiles::stepsPastTheLimitDropped()
     for (int i = 0; i < 150; ++i)
         content += "W:" + QByteArray::number(i + 1) + "\r\n";
     const QString path = f.dir.filePath(QStringLiteral("long.txt"));
-    writeBytes(path, content);
+    QVERIFY(writeBytes(path, content));
     f.fileDialogs->answers = {path};
     FrmProg *form = f.main->openProgram();
     QVERIFY(form);
