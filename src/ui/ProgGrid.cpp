@@ -75,7 +75,9 @@ ProgGrid::ProgGrid(const CommandIcons &icons, QWidget *parent)
     setObjectName(QStringLiteral("grdProg"));
     setItemDelegate(new CellDelegate(icons, this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The user picks one cell; the window widens the selection to the
+    // cell's axis (icon and text column).
+    setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setWordWrap(false);
     setFrameShape(QFrame::Box);
