@@ -1,10 +1,10 @@
 // Editing speed of a full three-axis document with its grid attached, and
 // the editor's memory with ten such documents open.
 
+#include "BenchSupport.h"
 #include "app/MDIFormMain.h"
 #include "app/VelomatApp.h"
 #include "app/frmStart.h"
-#include "config/MessagePresenter.h"
 #include "program/Catalogue.h"
 #include "program/DataEntry.h"
 #include "program/ProgramDocument.h"
@@ -22,15 +22,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
-
-class SilentPresenter : public MessagePresenter
-{
-public:
-    int present(MsgKind, MsgButtons, const QString &, const QString &) override { return MsgAnswer::Ok; }
-};
 
 class AcceptingEntry : public DataEntry
 {
@@ -40,15 +33,6 @@ public:
 private:
     QStringList m_data;
 };
-
-long residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() < 2 ? -1 : fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // Fills steps 1..steps of every axis, as a file read would.
 void fill(FrmProg *form, int steps)
@@ -74,8 +58,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    for (const char *name : {"LANG0.DAT", "LANG1.DAT"})
-        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
+    copyLanguageFiles(dir);
     SilentPresenter presenter;
     VelomatApp velomat(presenter);
     velomat.start(dir.path(), QString());

@@ -3,10 +3,10 @@
 // The parent starts itself as a child process several times and times each
 // run from the moment it launches the process until the child reports.
 
+#include "BenchSupport.h"
 #include "app/MDIFormMain.h"
 #include "app/VelomatApp.h"
 #include "app/frmStart.h"
-#include "config/MessagePresenter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,26 +19,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
-
-class SilentPresenter : public MessagePresenter
-{
-public:
-    int present(MsgKind, MsgButtons, const QString &, const QString &) override { return MsgAnswer::Ok; }
-};
-
-long residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    if (fields.size() < 2)
-        return -1;
-    return fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 int child(int argc, char **argv, const QString &folder)
 {
@@ -65,8 +47,7 @@ int main(int argc, char **argv)
 
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    for (const char *name : {"LANG0.DAT", "LANG1.DAT"})
-        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
+    copyLanguageFiles(dir);
 
     constexpr int kRuns = 10;
     QList<double> ms;

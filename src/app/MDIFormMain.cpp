@@ -23,6 +23,10 @@
 namespace {
 QString section() { return QStringLiteral("MDIFormMain"); }
 QString u16(const char16_t *s) { return QString::fromUtf16(s); }
+
+// The items that need a document: all disabled while none is open.
+const char *const kDocumentItems[] = {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs",
+                                      "mnuEdit",      "mnuDisp",     "mnuComTx"};
 }
 
 MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
@@ -209,8 +213,7 @@ void MDIFormMain::initMainWindow()
         resize(size);
         move(g.x() + (g.width() - size.width()) / 2, g.y() + (g.height() - size.height()) / 2);
     }
-    for (const char *name : {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs", "mnuEdit",
-                             "mnuDisp", "mnuComTx"})
+    for (const char *name : kDocumentItems)
         item(QString::fromLatin1(name))->setEnabled(false);
 }
 
@@ -273,8 +276,7 @@ void MDIFormMain::setCloseMenu()
 {
     if (getLiveForm())
         return;
-    for (const char *name : {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs", "mnuEdit", "mnuDisp",
-                             "mnuComTx"})
+    for (const char *name : kDocumentItems)
         item(QString::fromLatin1(name))->setEnabled(false);
     setMenuDispCmd(false);
 }

@@ -161,6 +161,15 @@ void Catalogue::getDefaultParams(int cmd, QStringList &data) const
     }
 }
 
+QStringList Catalogue::defaultCellData(int cmd) const
+{
+    QStringList data{QString::number(cmd)};
+    getDefaultParams(cmd, data);
+    while (data.size() < 5)
+        data << QString();
+    return data;
+}
+
 QString Catalogue::getParamMin(int paramNo) const
 {
     return paramNo >= 0 && paramNo < kParamNumberCount ? m_paramMin[paramNo] : QString();

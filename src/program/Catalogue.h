@@ -64,6 +64,9 @@ public:
     // Fills elements 1..paramCount of `data` with the defaults of a newly
     // placed command, growing it as needed; element 0 stays as it is.
     void getDefaultParams(int cmd, QStringList &data) const;
+    // The cell data of a newly placed command: its number, then its
+    // defaults, as an array of five elements (0..4).
+    QStringList defaultCellData(int cmd) const;
 
     // Bounds of a controller parameter number 0..99; empty out of range.
     QString getParamMin(int paramNo) const;

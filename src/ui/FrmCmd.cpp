@@ -86,11 +86,8 @@ void FrmCmd::LstCmd_DblClick(QListWidgetItem *item)
     if (!form || !item)
         return;
     const int cmd = m_lstCmd->row(item) + 1;
-    QStringList defaults{QString::number(cmd)};
-    m_catalogue.getDefaultParams(cmd, defaults);
-    while (defaults.size() < 5)
-        defaults << QString();
-    form->putAndFill(form->getSelectedAxis(), form->currentRow(), cmd, defaults);
+    form->putAndFill(form->getSelectedAxis(), form->currentRow(), cmd,
+                     m_catalogue.defaultCellData(cmd));
 }
 
 void FrmCmd::closeEvent(QCloseEvent *event)

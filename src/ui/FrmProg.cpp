@@ -182,10 +182,6 @@ void FrmProg::dropText(const QString &text, int row, int column)
     const int cmd = m_env.catalogue->commandByName(text);
     if (cmd == 0)
         return; // only command names are dropped here
-    QStringList defaults{QString::number(cmd)};
-    m_env.catalogue->getDefaultParams(cmd, defaults);
-    while (defaults.size() < 5)
-        defaults << QString();
 
     if (row < 1) {
         // Dropped on the header row: only the first step is selected.
@@ -196,7 +192,7 @@ void FrmProg::dropText(const QString &text, int row, int column)
     if (QMdiArea *area = mdiArea())
         area->setActiveSubWindow(this);
     const int axis = selectCell(row, column);
-    putAndFill(axis, row, cmd, defaults);
+    putAndFill(axis, row, cmd, m_env.catalogue->defaultCellData(cmd));
 }
 
 void FrmProg::load()

@@ -1,0 +1,34 @@
+#pragma once
+
+// What the benchmarks share: a program folder with the language files, a
+// message presenter that answers without showing anything, and the
+// process's resident memory.
+
+#include "config/MessagePresenter.h"
+
+#include <QFile>
+#include <QList>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+class SilentPresenter : public MessagePresenter
+{
+public:
+    int present(MsgKind, MsgButtons, const QString &, const QString &) override { return MsgAnswer::Ok; }
+};
+
+inline void copyLanguageFiles(const QTemporaryDir &dir)
+{
+    for (const char *name : {"LANG0.DAT", "LANG1.DAT"})
+        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
+}
+
+inline long residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() < 2 ? -1 : fields.at(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
+}
