@@ -1,5 +1,6 @@
 #include "NumberText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -82,6 +83,13 @@ QString NumberText::shortest(double value)
     if (value == 0.0)
         return QStringLiteral("0");
     return QString::number(value, 'g', 15);
+}
+
+bool NumberText::isSignsAndDigits(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c == u'-' || (c >= u'0' && c <= u'9');
+    });
 }
 
 QString NumberText::padded(QStringView text, int digits)

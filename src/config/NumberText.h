@@ -22,6 +22,10 @@ public:
     // The decimal text of a number in its shortest form ("1", "0.5", "-3").
     static QString shortest(double value);
 
+    // True when every character is "-" or a decimal digit (an empty text
+    // too): such a text reads as a sign and the digits behind it.
+    static bool isSignsAndDigits(QStringView text);
+
     // The value with at least `digits` digits, zeros in front ("5" -> "05").
     static QString padded(QStringView text, int digits);
 };

@@ -170,6 +170,12 @@ QStringList Catalogue::defaultCellData(int cmd) const
     return data;
 }
 
+double Catalogue::rangeBound(QStringView entry, QChar marker)
+{
+    const qsizetype at = entry.indexOf(marker, 0, Qt::CaseInsensitive);
+    return NumberText::leadingNumber(at < 0 ? entry : entry.mid(at + 1));
+}
+
 QString Catalogue::getParamMin(int paramNo) const
 {
     return paramNo >= 0 && paramNo < kParamNumberCount ? m_paramMin[paramNo] : QString();

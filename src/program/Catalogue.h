@@ -17,6 +17,8 @@ public:
     static constexpr int kCommandCount = 17;
     static constexpr int kColumnCount = 10;
     static constexpr int kParamNumberCount = 100;
+    // Largest magnitude any parameter value may have: eight decimal digits.
+    static constexpr double kValueLimit = 99999999.0;
 
     enum Column {
         Name = 0,      // display name (language file)
@@ -67,6 +69,11 @@ public:
     // The cell data of a newly placed command: its number, then its
     // defaults, as an array of five elements (0..4).
     QStringList defaultCellData(int cmd) const;
+
+    // The number a range entry gives: what follows the first `marker`
+    // (found case-insensitively; "A" marks an axis letter parameter, "L" a
+    // text length), or the whole entry's leading number when it has none.
+    static double rangeBound(QStringView entry, QChar marker);
 
     // Bounds of a controller parameter number 0..99; empty out of range.
     QString getParamMin(int paramNo) const;

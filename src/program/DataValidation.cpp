@@ -6,23 +6,11 @@
 #include "config/clsIniFile.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
-// Largest magnitude a parameter value may have: eight decimal digits.
-constexpr double kValueLimit = 99999999.0;
-
 // Parameter 22 takes 0 or a value from 100 up, nothing in between.
 constexpr int kParamGapped = 22;
-
-// The number written after the first occurrence of `prefix` in a range
-// entry, or the whole entry when it has no such prefix.
-double boundNumber(const QString &entry, QChar prefix)
-{
-    const qsizetype at = entry.indexOf(prefix);
-    return NumberText::leadingNumber(at < 0 ? QStringView(entry) : QStringView(entry).mid(at + 1));
-}
 
 DataCheck refuse(int message, const QString &argument, int field)
 {
@@ -46,18 +34,16 @@ bool DataValidation::checkRange(QString &text, const QString &minimum, const QSt
         && text >= QLatin1String("A") && text <= QLatin1String("C"))
         return true;
 
-    for (QChar c : std::as_const(text)) {
-        if (!(c.unicode() == u'-' || (c.unicode() >= u'0' && c.unicode() <= u'9')))
-            return false;
-    }
+    if (!NumberText::isSignsAndDigits(text))
+        return false;
 
-    const double lower = NumberText::roundHalfEven(boundNumber(minimum, u'A'));
-    const double upper = NumberText::roundHalfEven(boundNumber(maximum, u'A'));
+    const double lower = NumberText::roundHalfEven(Catalogue::rangeBound(minimum, u'A'));
+    const double upper = NumberText::roundHalfEven(Catalogue::rangeBound(maximum, u'A'));
 
     // Read like every number held as text: a lone "-" is 0, and reading
     // stops where the number cannot go on ("5-" reads 5).
     const double v = NumberText::leadingNumber(text);
-    if (v < -kValueLimit || v > kValueLimit)
+    if (v < -Catalogue::kValueLimit || v > Catalogue::kValueLimit)
         return false;
     const double t = NumberText::roundHalfEven(v);
     if (text.isEmpty() || t < lower || t > upper)
@@ -114,8 +100,8 @@ DataCheck DataValidation::validateData(const Catalogue &catalogue, const clsIniF
         if (given < 1)
             return {};
         const QString &typed = fields.at(0);
-        const qsizetype lo = qsizetype(boundNumber(ranges.value(0), u'L'));
-        const qsizetype hi = qsizetype(boundNumber(ranges.value(1), u'L'));
+        const qsizetype lo = qsizetype(Catalogue::rangeBound(ranges.value(0), u'L'));
+        const qsizetype hi = qsizetype(Catalogue::rangeBound(ranges.value(1), u'L'));
         // "," separates the parameters in the stored cell text and in the
         // program file, "|" the parts of the transmission text: a text
         // holding either would come back as something else, so it is

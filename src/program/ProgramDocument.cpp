@@ -155,6 +155,11 @@ bool ProgramDocument::bPutProgCell(int iAxis, int iStep, int iCmd, const QString
     return true;
 }
 
+void ProgramDocument::putNoOp(int iAxis, int iStep)
+{
+    bPutProgCell(iAxis, iStep, Catalogue::U00, {QString::number(Catalogue::U00)});
+}
+
 void ProgramDocument::picturePut(int iAxis, int iStep, int iCmd)
 {
     if (!validCell(iAxis, iStep))
@@ -212,7 +217,7 @@ bool ProgramDocument::editCell(int iAxis, int iStep, int iCmd, const QStringList
         else if (m_catalogue.isExclusive(c))
             toNoOp = d != Catalogue::U00 && d != c;
         if (toNoOp)
-            bPutProgCell(j, iStep, Catalogue::U00, {QString::number(Catalogue::U00)});
+            putNoOp(j, iStep);
     }
     bPutProgCell(iAxis, iStep, iCmd, data);
     endBulk();
@@ -235,11 +240,10 @@ bool ProgramDocument::putAndFill(int iAxis, int iStep, int iCmd, const QStringLi
 
 void ProgramDocument::fillStepsNoOp(int firstRow)
 {
-    const QStringList noOp{QString::number(Catalogue::U00)};
     beginBulk();
     for (int row = qMax(1, firstRow); row <= m_usedSteps - 1; ++row) {
         for (int axis = 1; axis <= m_axisCount; ++axis)
-            bPutProgCell(axis, row, Catalogue::U00, noOp);
+            putNoOp(axis, row);
     }
     endBulk();
 }
@@ -262,7 +266,7 @@ bool ProgramDocument::insertStep(int row)
             cellAt(axis, r + 1) = cellAt(axis, r);
     }
     for (int axis = 1; axis <= m_axisCount; ++axis)
-        bPutProgCell(axis, row, Catalogue::U00, {QString::number(Catalogue::U00)});
+        putNoOp(axis, row);
     touchRows(row, m_usedSteps + 1);
     endBulk();
     setStep(m_usedSteps + 1);

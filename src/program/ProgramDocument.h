@@ -118,6 +118,7 @@ private:
     Cell &cellAt(int axis, int row) { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
     const Cell &cellAt(int axis, int row) const { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
     int commandAt(int axis, int row) const;
+    void putNoOp(int iAxis, int iStep); // U00:, the no-operation
     QString encodeCell(int cmd, const QStringList &data) const;
     void touchRows(int first, int last);
     void setCaption(const QString &caption);

@@ -10,9 +10,6 @@ namespace {
 
 const QLatin1String kLineEnd("\r\n");
 
-// Every number a parameter may hold lies within eight digits either way.
-constexpr double kLimit = 99999999.0;
-
 // Spaces (and only spaces) removed at both ends: a tab or a line feed is
 // part of the text and is judged by the checks.
 QString trimSpaces(QStringView text)
@@ -175,13 +172,8 @@ bool ProgramFile::bCheckParamText(const QString &text, const QString &minText,
         return true;
 
     // A letter entry carries its numeric bound after the "A".
-    auto bound = [&](const QString &entry) {
-        return NumberText::leadingNumber(entry.contains(letter, Qt::CaseInsensitive)
-                                             ? textAfter(entry, letter, true)
-                                             : entry);
-    };
-    const double lo = bound(minText);
-    const double hi = bound(maxText);
+    const double lo = Catalogue::rangeBound(minText, u'A');
+    const double hi = Catalogue::rangeBound(maxText, u'A');
     auto fail = [&](const QString &rule) {
         if (letterParam && lo > hi)
             return setWhy(why, quoted(t) + QLatin1String(" is not a letter A to F"));
@@ -193,16 +185,15 @@ bool ProgramFile::bCheckParamText(const QString &text, const QString &minText,
 
     if (t.isEmpty())
         return fail(QStringLiteral("is empty"));
-    for (QChar c : t) {
-        if (c != u'-' && (c < u'0' || c > u'9'))
-            return fail(QStringLiteral("may hold only digits and \"-\""));
-    }
+    if (!NumberText::isSignsAndDigits(t))
+        return fail(QStringLiteral("may hold only digits and \"-\""));
     // Only "-" and digits are left, so the leading number is a sign and the
     // digits behind it ("12-3" reads 12, a lone "-" reads 0).
     const double value = NumberText::leadingNumber(t);
-    if (value < -kLimit || value > kLimit || value < lo || value > hi)
-        return fail(QLatin1String("is outside ") + number(std::max(lo, -kLimit))
-                    + QLatin1String(" to ") + number(std::min(hi, kLimit)));
+    constexpr double limit = Catalogue::kValueLimit;
+    if (value < -limit || value > limit || value < lo || value > hi)
+        return fail(QLatin1String("is outside ") + number(std::max(lo, -limit))
+                    + QLatin1String(" to ") + number(std::min(hi, limit)));
     return true;
 }
 
@@ -251,8 +242,8 @@ bool ProgramFile::bCheckCellParams(const Catalogue &catalogue, int cmd, const QS
     const QString lengthMark = QStringLiteral("L");
     if (entry(0).contains(lengthMark, Qt::CaseInsensitive)) {
         // Free text: the entries are the bounds of its length.
-        const double minLen = NumberText::leadingNumber(textAfter(entry(0), lengthMark, true));
-        const double maxLen = NumberText::leadingNumber(textAfter(entry(1), lengthMark, true));
+        const double minLen = Catalogue::rangeBound(entry(0), u'L');
+        const double maxLen = Catalogue::rangeBound(entry(1), u'L');
         const QString &text = fields.at(1);
         if (text.size() < minLen || text.size() > maxLen)
             return setWhy(why, QLatin1String("text of ") + QString::number(text.size())
