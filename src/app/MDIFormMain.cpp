@@ -91,6 +91,14 @@ QAction *MDIFormMain::addSeparator(QMenu *menu, const QString &name)
     return action;
 }
 
+void MDIFormMain::onActiveForm(QAction *action, std::function<void(FrmProg &)> work)
+{
+    connect(action, &QAction::triggered, this, [this, work = std::move(work)] {
+        if (FrmProg *form = activeForm())
+            work(*form);
+    });
+}
+
 void MDIFormMain::buildMenus()
 {
     QMenu *file = addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
@@ -103,23 +111,14 @@ void MDIFormMain::buildMenus()
     connect(fileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
     QAction *fileClose = addItem(file, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
                                  QStringLiteral("Cap012"));
-    connect(fileClose, &QAction::triggered, this, [this] {
-        if (FrmProg *form = activeForm())
-            form->close();
-    });
+    onActiveForm(fileClose, [](FrmProg &form) { form.close(); });
     addSeparator(file, QStringLiteral("mnuLine1"));
     QAction *save = addItem(file, QStringLiteral("mnuFileSave"), u16(u"上書き保存(&S)"),
                             QStringLiteral("Cap017"), QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(save, &QAction::triggered, this, [this] {
-        if (FrmProg *form = activeForm())
-            saveProgram(form, false);
-    });
+    onActiveForm(save, [this](FrmProg &form) { saveProgram(&form, false); });
     QAction *saveAs = addItem(file, QStringLiteral("mnuFileSaveAs"), u16(u"名前を付けて保存(&A)..."),
                               QStringLiteral("Cap018"));
-    connect(saveAs, &QAction::triggered, this, [this] {
-        if (FrmProg *form = activeForm())
-            saveProgram(form, true);
-    });
+    onActiveForm(saveAs, [this](FrmProg &form) { saveProgram(&form, true); });
     addSeparator(file, QStringLiteral("mnuLine2"));
     QAction *para = addItem(file, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
                             QStringLiteral("Cap016"));
@@ -132,16 +131,10 @@ void MDIFormMain::buildMenus()
     QMenu *edit = addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
     QAction *cut = addItem(edit, QStringLiteral("mnuCut"), u16(u"削除(&D)"), QStringLiteral("Cap007"),
                            QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    connect(cut, &QAction::triggered, this, [this] {
-        if (FrmProg *form = activeForm())
-            form->deleteStep();
-    });
+    onActiveForm(cut, [](FrmProg &form) { form.deleteStep(); });
     QAction *insert = addItem(edit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
                               QStringLiteral("Cap019"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-    connect(insert, &QAction::triggered, this, [this] {
-        if (FrmProg *form = activeForm())
-            form->insertStep();
-    });
+    onActiveForm(insert, [](FrmProg &form) { form.insertStep(); });
 
     QMenu *view = addMenu(QStringLiteral("mnuDisp"), u16(u"表示(&V)"), QStringLiteral("Cap008"));
     QAction *dispCmd = addItem(view, QStringLiteral("mnuDispCmd"), u16(u"コマンド表(&M)"),

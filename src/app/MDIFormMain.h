@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class CommandIcons;
@@ -80,6 +81,8 @@ private:
     QAction *addItem(QMenu *menu, const QString &name, const QString &stored,
                      const QString &tag, const QKeySequence &shortcut = {});
     QAction *addSeparator(QMenu *menu, const QString &name);
+    // Runs `work` on the active document when the item is chosen.
+    void onActiveForm(QAction *action, std::function<void(FrmProg &)> work);
     void setUpSerialLink();
     void initMainWindow();
     bool isPortUsable() const;

@@ -72,9 +72,7 @@ bool FrmProg::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sD
     if (m_bulk > 0) {
         m_pendingCurrent = written; // moved once, when the bulk change ends
     } else if (!m_normalising) {
-        m_normalising = true;
-        m_grid->setCurrentIndex(written);
-        m_normalising = false;
+        setCurrentQuietly(written);
     }
     return true;
 }
@@ -110,9 +108,7 @@ void FrmProg::setGridTact(bool visible)
             return;
         m_doc->endBulk();
         if (--m_bulk == 0 && m_pendingCurrent.isValid()) {
-            m_normalising = true;
-            m_grid->setCurrentIndex(m_pendingCurrent);
-            m_normalising = false;
+            setCurrentQuietly(m_pendingCurrent);
             m_pendingCurrent = QPersistentModelIndex();
         }
     } else {
@@ -130,10 +126,15 @@ void FrmProg::picturePut(int iCmd)
 
 int FrmProg::selectCell(int row, int column)
 {
-    m_normalising = true;
-    m_grid->setCurrentIndex(m_doc->index(qBound(1, row, m_doc->maxStep()), qMax(0, column)));
-    m_normalising = false;
+    setCurrentQuietly(m_doc->index(qBound(1, row, m_doc->maxStep()), qMax(0, column)));
     return selectAxisCells();
+}
+
+void FrmProg::setCurrentQuietly(const QModelIndex &index)
+{
+    m_normalising = true;
+    m_grid->setCurrentIndex(index);
+    m_normalising = false;
 }
 
 int FrmProg::selectAxisCells()

@@ -69,6 +69,8 @@ private:
     void load();
     void initGrid();
     int selectAxisCells();
+    // Moves the current cell without the selection being normalised on the way.
+    void setCurrentQuietly(const QModelIndex &index);
     void moveAxis(int delta);
     void editAt(int row, int column);
     void dropText(const QString &text, int row, int column);

@@ -67,6 +67,17 @@ private:
     const CommandIcons &m_icons;
 };
 
+// Only text (a command's name) may be dropped on the grid.
+bool acceptText(QDropEvent *event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return false;
+    }
+    event->acceptProposedAction();
+    return true;
+}
+
 } // namespace
 
 ProgGrid::ProgGrid(const CommandIcons &icons, QWidget *parent)
@@ -169,28 +180,19 @@ void ProgGrid::mouseDoubleClickEvent(QMouseEvent *event)
 
 void ProgGrid::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (event->mimeData()->hasText())
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    acceptText(event);
 }
 
 void ProgGrid::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (event->mimeData()->hasText())
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    acceptText(event);
 }
 
 void ProgGrid::dropEvent(QDropEvent *event)
 {
-    if (!event->mimeData()->hasText()) {
-        event->ignore();
+    if (!acceptText(event))
         return;
-    }
     const QModelIndex index = indexAt(event->position().toPoint());
-    event->acceptProposedAction();
     if (index.isValid())
         emit textDropped(event->mimeData()->text(), index.row(), index.column());
 }
@@ -202,17 +204,13 @@ bool ProgGrid::eventFilter(QObject *watched, QEvent *event)
     if (onHorizontal || onVertical) {
         switch (event->type()) {
         case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (drag->mimeData()->hasText())
-                drag->acceptProposedAction();
+        case QEvent::DragMove:
+            acceptText(static_cast<QDragMoveEvent *>(event));
             return true;
-        }
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
-            if (!drop->mimeData()->hasText())
+            if (!acceptText(drop))
                 return true;
-            drop->acceptProposedAction();
             const QPoint pos = drop->position().toPoint();
             if (onHorizontal) {
                 const int col = horizontalHeader()->logicalIndexAt(pos.x());
