@@ -9,7 +9,6 @@
 #include "program/ProgramFile.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QSet>
 #include <QTextStream>
 
@@ -171,12 +170,10 @@ int CliRunner::run(const QStringList &arguments)
 
 bool CliRunner::load(const QString &file, int axes, Loaded &loaded)
 {
-    QFile in(file);
     QByteArray bytes;
-    if (in.open(QIODevice::ReadOnly))
-        bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError) {
-        m_err << file << ": " << in.errorString() << '\n';
+    QString error;
+    if (!ProgramFile::readFileBytes(file, bytes, &error)) {
+        m_err << file << ": " << error << '\n';
         m_err.flush();
         return false;
     }
@@ -227,24 +224,13 @@ int CliRunner::show(const QString &file, int axes)
     ProgramDocument document(m_catalogue, m_langIni, messages, loaded.maxStep);
     document.setAxis(loaded.result.axisCount);
 
-    const QList<QList<QStringList>> &steps = loaded.result.steps;
-    document.beginBulk();
-    for (int row = 1; row <= steps.size(); ++row) {
-        const QList<QStringList> &step = steps.at(row - 1);
-        for (int axis = 1; axis <= step.size(); ++axis) {
-            const QStringList &data = step.at(axis - 1);
-            // The reader hands over only cells the document takes; this
-            // guards the promise rather than a case that can occur.
-            if (!document.bPutProgCell(axis, row, data.first().toInt(), data)) {
-                m_err << file << ": step " << ProgramDocument::stepLabel(row) << ", axis "
-                      << axis << ": the document refused the cell\n";
-                m_err.flush();
-                return Refused;
-            }
-        }
+    // The reader hands over only cells the document takes; this guards the
+    // promise rather than a case that can occur.
+    if (!document.putSteps(loaded.result.steps)) {
+        m_err << file << ": the document refused a cell of the file\n";
+        m_err.flush();
+        return Refused;
     }
-    document.endBulk();
-    document.setStep(int(steps.size()));
 
     for (int row = 1; row <= document.getStep(); ++row)
         m_out << ProgramDocument::stepLabel(row) << '\t' << document.getSendStep(row) << '\n';

@@ -248,6 +248,35 @@ void ProgramDocument::fillStepsNoOp(int firstRow)
     endBulk();
 }
 
+QList<QList<QStringList>> ProgramDocument::steps() const
+{
+    QList<QList<QStringList>> result;
+    for (int row = 1; row <= m_usedSteps; ++row) {
+        QList<QStringList> cells;
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            cells << getProgCell(axis, row);
+        result << cells;
+    }
+    return result;
+}
+
+bool ProgramDocument::putSteps(const QList<QList<QStringList>> &steps)
+{
+    beginBulk();
+    bool ok = true;
+    for (int row = 1; ok && row <= steps.size(); ++row) {
+        const QList<QStringList> &cells = steps.at(row - 1);
+        for (int axis = 1; ok && axis <= cells.size(); ++axis) {
+            const QStringList &data = cells.at(axis - 1);
+            ok = bPutProgCell(axis, row, data.value(0).toInt(), data);
+        }
+    }
+    endBulk();
+    if (ok)
+        setStep(int(steps.size()));
+    return ok;
+}
+
 bool ProgramDocument::insertStep(int row)
 {
     if (m_usedSteps >= m_maxStep) {

@@ -77,6 +77,12 @@ public:
     bool putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData, DataEntry &entry);
     void fillStepsNoOp(int firstRow);
 
+    // The cell data of steps 1..getStep(), per step one entry per axis.
+    QList<QList<QStringList>> steps() const;
+    // Writes whole steps from step 1 on, as one change, and makes them the
+    // program's steps. False (and stopped there) when a cell is refused.
+    bool putSteps(const QList<QList<QStringList>> &steps);
+
     // Inserts an empty step (U00: in every axis) at a row / deletes the step
     // at a row, telling the user when that is not possible. True on success.
     bool insertStep(int row);

@@ -4,6 +4,8 @@
 #include "config/NumberText.h"
 #include "config/TextCodec.h"
 
+#include <QFile>
+
 #include <algorithm>
 
 namespace {
@@ -101,6 +103,19 @@ QByteArray ProgramFile::writeProgram(const Catalogue &catalogue, int axisCount,
 }
 
 // ---- reading -------------------------------------------------------------
+
+bool ProgramFile::readFileBytes(const QString &path, QByteArray &bytes, QString *error)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (file.error() == QFileDevice::NoError)
+        return true;
+    bytes.clear();
+    if (error)
+        *error = file.errorString();
+    return false;
+}
 
 QStringList ProgramFile::splitLines(const QString &text)
 {

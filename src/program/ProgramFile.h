@@ -60,6 +60,10 @@ public:
     static ReadResult readProgram(const Catalogue &catalogue, const QByteArray &bytes,
                                   int expectedAxisCount, int maxStep);
 
+    // The whole content of a file; false with the system's reason in
+    // *error when it cannot be read.
+    static bool readFileBytes(const QString &path, QByteArray &bytes, QString *error);
+
     // The decoded text cut into lines. A line ends at CR LF or at a lone
     // CR; a lone LF is part of the line. Text after the last line end is a
     // last line of its own when it is not empty.

@@ -8,7 +8,6 @@
 #include "program/ProgramFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -28,14 +27,8 @@ bool ProgramFiles::saveProgram(FrmProg *form, bool bSaveAs)
             return false;
     }
 
-    QList<QList<QStringList>> steps;
-    for (int row = 1; row <= form->getStep(); ++row) {
-        QList<QStringList> cells;
-        for (int axis = 1; axis <= form->getAxis(); ++axis)
-            cells << form->getProgCell(axis, row);
-        steps << cells;
-    }
-    const QByteArray bytes = ProgramFile::writeProgram(m_catalogue, form->getAxis(), steps);
+    const QByteArray bytes =
+        ProgramFile::writeProgram(m_catalogue, form->getAxis(), form->document()->steps());
 
     // Written beside the old file and put in its place only when complete,
     // so a failure at any point leaves the old file whole.
@@ -89,15 +82,12 @@ FrmProg *ProgramFiles::openProgram(int axisNum, int maxStep)
 
 FrmProg *ProgramFiles::openProgramFile(const QString &path, int axisNum, int maxStep)
 {
-    QFile file(path);
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        reportFileError("Mes053", path, file.errorString());
+    QString error;
+    if (!ProgramFile::readFileBytes(path, bytes, &error)) {
+        reportFileError("Mes053", path, error);
         return nullptr;
     }
-    file.close();
 
     // The whole file is checked before a window is made, so a refused file
     // never leaves a half-built window behind.
@@ -118,14 +108,7 @@ FrmProg *ProgramFiles::openProgramFile(const QString &path, int axisNum, int max
     if (!form)
         return nullptr;
     form->setFileName(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    form->setGridTact(false);
-    for (int row = 1; row <= result.steps.size(); ++row) {
-        const QList<QStringList> &cells = result.steps.at(row - 1);
-        for (int axis = 1; axis <= cells.size(); ++axis)
-            form->bPutProgCell(axis, row, cells.at(axis - 1).first().toInt(), cells.at(axis - 1));
-    }
-    form->setGridTact(true);
-    form->setStep(int(result.steps.size()));
+    form->document()->putSteps(result.steps);
     form->selectCell(1, 1);
     return form;
 }

@@ -105,6 +105,7 @@ private slots:
     void insertAndDeleteAfterLastStep();
     void deleteOnlyStep();
     void bulkChangesSignalOnce();
+    void wholeStepsInAndOut();
     void fileNameAndDirtyMark();
     void sendText_data();
     void sendText();
@@ -360,6 +361,27 @@ void TestProgramDocument::bulkChangesSignalOnce()
     changed.clear();
     QVERIFY(f.doc.deleteStep(1));
     QCOMPARE(changed.count(), 1);
+}
+
+void TestProgramDocument::wholeStepsInAndOut()
+{
+    Fixture f(2);
+    const QList<QList<QStringList>> steps{
+        {f.data("H:"), f.data("D: 10 20 5")},
+        {f.data("U00:"), f.data("W: 3")},
+    };
+    QSignalSpy changed(&f.doc, &QAbstractItemModel::dataChanged);
+    QVERIFY(f.doc.putSteps(steps));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(f.doc.getStep(), 2);
+    QCOMPARE(f.doc.steps(), steps);
+
+    // A cell short of parameters stops there and leaves the step count.
+    Fixture g(1);
+    QVERIFY(!g.doc.putSteps({{g.data("H:")}, {{QString::number(Catalogue::D), "1"}}}));
+    QCOMPARE(g.doc.getStep(), 0);
+    QCOMPARE(g.cell(1, 1), QStringLiteral("H:"));
+    QCOMPARE(g.cell(1, 2), QString());
 }
 
 void TestProgramDocument::fileNameAndDirtyMark()
