@@ -65,7 +65,7 @@ QMenu *MDIFormMain::addMenu(const QString &name, const QString &stored, const QS
 {
     QMenu *menu = menuBar()->addMenu(stored);
     menu->setObjectName(name);
-    menu->setProperty("tag", tag);
+    menu->setProperty(clsIniFile::kTagProperty, tag);
     menu->menuAction()->setObjectName(name);
     return menu;
 }
@@ -75,7 +75,7 @@ QAction *MDIFormMain::addItem(QMenu *menu, const QString &name, const QString &s
 {
     auto *action = new QAction(stored, this);
     action->setObjectName(name);
-    action->setProperty("tag", tag);
+    action->setProperty(clsIniFile::kTagProperty, tag);
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
     menu->addAction(action);

@@ -30,18 +30,18 @@ frmStart::frmStart(AppContext &ctx, QWidget *parent)
     for (int i = 0; i < 3; ++i) {
         auto *opt = new QRadioButton(QString::fromUtf16(stored[i]), m_frame1);
         opt->setObjectName(QStringLiteral("optType%1").arg(i));
-        opt->setProperty("tag", QStringLiteral("Caption%1").arg(i + 3, 3, 10, QChar(u'0')));
+        opt->setProperty(clsIniFile::kTagProperty, clsIniFile::numberedKey(u"Caption", i + 3));
         options->addWidget(opt);
         m_optType[i] = opt;
     }
 
     m_cmdOK = new QPushButton(QStringLiteral("OK"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    m_cmdOK->setProperty("tag", QStringLiteral("Caption001"));
+    m_cmdOK->setProperty(clsIniFile::kTagProperty, QStringLiteral("Caption001"));
     m_cmdOK->setDefault(true);
     m_cmdCancel = new QPushButton(QString::fromUtf16(u"キャンセル"), this);
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    m_cmdCancel->setProperty("tag", QStringLiteral("Caption002"));
+    m_cmdCancel->setProperty(clsIniFile::kTagProperty, QStringLiteral("Caption002"));
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -151,6 +151,11 @@ bool clsIniFile::WriteString(const QString &strKey, const QString &strData) cons
     return file.commit();
 }
 
+QString clsIniFile::numberedKey(QStringView prefix, int number)
+{
+    return prefix.toString() + QString::number(number).rightJustified(3, u'0');
+}
+
 void clsIniFile::setCaption(QObject *element, const QString &caption)
 {
     if (element->metaObject()->indexOfProperty("text") >= 0)

@@ -49,6 +49,9 @@ public:
     // Sets one element's caption: its "text" property, else its "title".
     static void setCaption(QObject *element, const QString &caption);
 
+    // A key of a numbered series: the prefix and three digits ("Mes007").
+    static QString numberedKey(QStringView prefix, int number);
+
 private:
     QString m_iniFile;
     QString m_appName;

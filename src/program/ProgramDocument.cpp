@@ -46,7 +46,7 @@ ProgramDocument::ProgramDocument(const Catalogue &catalogue, const clsIniFile &l
 {
     const QString section = QStringLiteral("FrmProg");
     for (int i = 1; i <= 6; ++i)
-        m_headers << m_langIni.GetINIStr(section, QStringLiteral("Mes%1").arg(i, 3, 10, QChar(u'0')));
+        m_headers << m_langIni.GetINIStr(section, clsIniFile::numberedKey(u"Mes", i));
 }
 
 void ProgramDocument::setAxis(int iNum)

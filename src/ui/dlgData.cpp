@@ -6,6 +6,7 @@
 #include "config/clsIniFile.h"
 #include "program/Catalogue.h"
 #include "program/DataValidation.h"
+#include "program/ProgramDocument.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>
@@ -22,7 +23,6 @@
 
 namespace {
 QString section() { return QStringLiteral("dlgData"); }
-QString key(const char *prefix, int n) { return QStringLiteral("%1%2").arg(QLatin1String(prefix)).arg(n, 3, 10, QChar(u'0')); }
 }
 
 dlgData::dlgData(const Catalogue &catalogue, const clsIniFile &langIni, Messages &messages,
@@ -118,10 +118,10 @@ void dlgData::layoutDialog()
         return item;
     };
     const int axisKey = qBound(1, m_axis, 3) + 1;
-    cell(0, 0, m_langIni.GetINIStr(section(), key("Mes", 1)), Qt::AlignCenter);
-    cell(0, 1, m_langIni.GetINIStr(section(), key("Mes", axisKey)), Qt::AlignCenter);
-    cell(0, 2, m_langIni.GetINIStr(section(), key("Mes", 5)), Qt::AlignCenter);
-    cell(1, 0, QString::number(m_step - 1).rightJustified(3, u'0'), Qt::AlignCenter);
+    cell(0, 0, m_langIni.GetINIStr(section(), clsIniFile::numberedKey(u"Mes", 1)), Qt::AlignCenter);
+    cell(0, 1, m_langIni.GetINIStr(section(), clsIniFile::numberedKey(u"Mes", axisKey)), Qt::AlignCenter);
+    cell(0, 2, m_langIni.GetINIStr(section(), clsIniFile::numberedKey(u"Mes", 5)), Qt::AlignCenter);
+    cell(1, 0, ProgramDocument::stepLabel(m_step), Qt::AlignCenter);
     QTableWidgetItem *picture = cell(1, 1, QString(), Qt::AlignCenter);
     if (m_cmd >= 1)
         picture->setData(Qt::DecorationRole, m_icons.pixmap(m_cmd, devicePixelRatioF()));
