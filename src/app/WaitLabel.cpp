@@ -2,9 +2,11 @@
 
 #include "config/clsIniFile.h"
 
-QLabel *WaitLabel::create(const clsIniFile &langIni, const QString &key, QWidget *parent)
+#include <QVBoxLayout>
+
+QLabel *WaitLabel::create(const clsIniFile &langIni, const QString &key, QWidget *window)
 {
-    auto *label = new QLabel(langIni.GetINIStr(QStringLiteral("WaitLabel"), key), parent);
+    auto *label = new QLabel(langIni.GetINIStr(QStringLiteral("WaitLabel"), key), window);
     label->setObjectName(QStringLiteral("lblMsg"));
     QFont font = label->font();
     font.setPointSize(16);
@@ -12,5 +14,8 @@ QLabel *WaitLabel::create(const clsIniFile &langIni, const QString &key, QWidget
     label->setFont(font);
     label->setAlignment(Qt::AlignCenter);
     label->adjustSize();
+    auto *layout = new QVBoxLayout(window);
+    layout->setContentsMargins(40, 28, 40, 28);
+    layout->addWidget(label, 0, Qt::AlignCenter);
     return label;
 }

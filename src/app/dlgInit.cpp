@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QTimer>
-#include <QVBoxLayout>
 
 dlgInit::dlgInit(const clsIniFile &langIni, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
@@ -12,9 +11,6 @@ dlgInit::dlgInit(const clsIniFile &langIni, QWidget *parent)
     setObjectName(QStringLiteral("dlgInit"));
     setModal(true);
     m_lblMsg = WaitLabel::create(langIni, QStringLiteral("Mes001"), this);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(40, 28, 40, 28);
-    layout->addWidget(m_lblMsg, 0, Qt::AlignCenter);
 
     m_tmrInit = new QTimer(this);
     m_tmrInit->setObjectName(QStringLiteral("tmrInit"));

@@ -3,7 +3,6 @@
 #include "WaitLabel.h"
 
 #include <QCloseEvent>
-#include <QVBoxLayout>
 
 dlgWait::dlgWait(const clsIniFile &langIni, QWidget *parent)
     : QDialog(parent)
@@ -14,9 +13,6 @@ dlgWait::dlgWait(const clsIniFile &langIni, QWidget *parent)
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     setModal(true);
     m_lblMsg = WaitLabel::create(langIni, QStringLiteral("Mes002"), this);
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(40, 28, 40, 28);
-    layout->addWidget(m_lblMsg, 0, Qt::AlignCenter);
 }
 
 void dlgWait::ShowDialog()
