@@ -10,13 +10,16 @@ public:
     // The leading decimal number of the text: blanks before it are skipped,
     // an optional sign, digits, a decimal part and an exponent are read, and
     // reading stops at the first character that cannot continue the number.
-    // A text without a number reads as 0.
+    // A text without a number reads as 0, a number too large for a double as
+    // infinity of its sign, one too small as 0.
     static double leadingNumber(QStringView text);
 
-    // Rounds to the nearest integer, a half going to the even neighbour.
+    // Rounds to the nearest integer, a half going to the even neighbour;
+    // infinities stay as they are.
     static double roundHalfEven(double value);
 
-    // leadingNumber, then roundHalfEven, clamped into the range of qint64.
+    // leadingNumber, then roundHalfEven, clamped into the range of qint64
+    // (infinities to its minimum and maximum).
     static qint64 leadingInteger(QStringView text);
 
     // The decimal text of a number in its shortest form ("1", "0.5", "-3").

@@ -31,14 +31,33 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+// The text without the spaces and tabs around it. Other white space, such
+// as the ideographic space, belongs to names and values.
+QString trimBlanks(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.sliced(begin, end - begin).toString();
+}
+
 // The section name of a "[name]" line, or a null string for other lines.
 QString sectionName(const QString &line)
 {
-    const QString t = line.trimmed();
+    const QString t = trimBlanks(line);
     if (!t.startsWith(u'['))
         return QString();
     const qsizetype close = t.indexOf(u']');
-    const QString name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
+    const QString name = trimBlanks(close < 0 ? QStringView(t).mid(1)
+                                              : QStringView(t).mid(1, close - 1));
     return name.isNull() ? QStringLiteral("") : name;
 }
 
@@ -48,9 +67,9 @@ bool splitKeyLine(const QString &line, QString *key, QString *value)
     const qsizetype eq = line.indexOf(u'=');
     if (eq < 0)
         return false;
-    *key = line.left(eq).trimmed();
+    *key = trimBlanks(QStringView(line).left(eq));
     if (value)
-        *value = line.mid(eq + 1).trimmed();
+        *value = trimBlanks(QStringView(line).mid(eq + 1));
     return true;
 }
 
@@ -97,8 +116,12 @@ QString clsIniFile::GetINIStr(const QString &strApp, const QString &strKey,
         if (!sectionName(lines.at(i)).isNull())
             break;
         QString key, value;
-        if (splitKeyLine(lines.at(i), &key, &value) && sameName(key, strKey))
-            return TextCodec::cutToBytes(unquote(value), kMaxValueBytes);
+        if (splitKeyLine(lines.at(i), &key, &value) && sameName(key, strKey)) {
+            // The value ends at its first NUL, as a C string would.
+            const QString cut = TextCodec::cutToBytes(unquote(value), kMaxValueBytes);
+            const qsizetype nul = cut.indexOf(QChar(u'\0'));
+            return nul < 0 ? cut : cut.left(nul);
+        }
     }
     return strDefault;
 }
@@ -120,7 +143,7 @@ bool clsIniFile::WriteString(const QString &strKey, const QString &strData) cons
     const QString entry = strKey + u'=' + strData;
     const qsizetype header = findSection(lines, m_appName);
     if (header < 0) {
-        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+        if (!lines.isEmpty() && !trimBlanks(lines.last()).isEmpty())
             lines << QString();
         lines << u'[' + m_appName + u']' << entry;
     } else {
@@ -137,7 +160,7 @@ bool clsIniFile::WriteString(const QString &strKey, const QString &strData) cons
                     break;
                 }
             }
-            if (!lines.at(i).trimmed().isEmpty())
+            if (!trimBlanks(lines.at(i)).isEmpty())
                 lastKey = i;
         }
         if (!replaced)

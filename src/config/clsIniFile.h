@@ -9,11 +9,12 @@ class QObject;
 // key (the dynamic property "tag") gets its caption from the file.
 //
 // Behaviour of the reader: section and key names are matched without regard
-// to letter case and the first match wins; the value is the text after the
-// first "=", trimmed, with one pair of matching quotes around the whole value
-// removed, and cut at 255 bytes of its code page 932 form. A missing file,
-// section or key gives the caller's default. Nothing is cached: every read
-// goes to the file.
+// to letter case and the first match wins; names and values lose the blanks
+// (spaces and tabs) around them, nothing else; the value is the text after
+// the first "=", with one pair of matching quotes around the whole value
+// removed, cut at 255 bytes of its code page 932 form and then at its first
+// NUL character. A missing file, section or key gives the caller's default.
+// Nothing is cached: every read goes to the file.
 class clsIniFile
 {
 public:

@@ -42,6 +42,12 @@ class TestConfig : public QObject
 
 private slots:
     void codecRoundTrip();
+    void codecBytes_data();
+    void codecBytes();
+    void codecEveryByte();
+    void codecLargeText();
+    void isSingleByte_data();
+    void isSingleByte();
     void getIniStr_data();
     void getIniStr();
     void getIniStrMissingFile();
@@ -51,6 +57,8 @@ private slots:
     void captionChange();
     void leadingNumber_data();
     void leadingNumber();
+    void leadingInteger_data();
+    void leadingInteger();
     void roundHalfEven_data();
     void roundHalfEven();
     void langNo_data();
@@ -72,6 +80,88 @@ void TestConfig::codecRoundTrip()
     QCOMPARE(TextCodec::encode(QString::fromUtf16(u"表")), QByteArray("\x95\x5c"));
     QVERIFY(TextCodec::isSingleByte(QString::fromUtf16(u"abc ｱｲｳ")));
     QVERIFY(!TextCodec::isSingleByte(QString::fromUtf16(u"abcア")));
+}
+
+void TestConfig::codecBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+
+    const QString hyo = QString::fromUtf16(u"表");
+    QTest::newRow("control bytes keep their code points")
+        << QByteArray("\x1a\x1c\x7f") << QString::fromUtf16(u"\x1a\x1c\x7f");
+    QTest::newRow("single bytes above 0x7F that are no katakana")
+        << QByteArray("\x80\xa0\xfd\xfe\xff") << QString::fromUtf16(u"\x80\xf8f0\xf8f1\xf8f2\xf8f3");
+    QTest::newRow("half-width katakana") << QByteArray("\xa1\xb1\xdf") << QString::fromUtf16(u"｡ｱﾟ");
+    QTest::newRow("lead byte at the end") << QByteArray("a\x81") << QString::fromUtf16(u"a\xdc81");
+    QTest::newRow("lead byte before a blank") << QByteArray("\x81 ") << QString::fromUtf16(u"\xdc81 ");
+    QTest::newRow("lead byte before 0x7F") << QByteArray("\x81\x7f") << QString::fromUtf16(u"\xdc81\x7f");
+    QTest::newRow("lead byte before 0xFD") << QByteArray("\x81\xfd") << QString::fromUtf16(u"\xdc81\xf8f1");
+    QTest::newRow("unmappable pair: lead escaped, trail read on")
+        << QByteArray("\x85\x40") << QString::fromUtf16(u"\xdc85@");
+    QTest::newRow("unmappable pair whose trail is a lead byte")
+        << QByteArray("\xfc\xfc\x81\x40") << QString::fromUtf16(u"\xdcfc\xdcfc\u3000");
+    QTest::newRow("user-defined area") << QByteArray("\xf0\x40") << QString::fromUtf16(u"\xe000");
+    QTest::newRow("unmappable pair inside a long run")
+        << cp932(QString(100, hyo[0])) + "\x85\x40" + cp932(QString(100, hyo[0]))
+        << QString(100, hyo[0]) + QString::fromUtf16(u"\xdc85@") + QString(100, hyo[0]);
+    QTest::newRow("long run of unmappable pairs")
+        << QByteArray(5001, '\xfc') << QString(5001, QChar(0xdcfc));
+}
+
+void TestConfig::codecBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(TextCodec::decode(bytes), text);
+    QCOMPARE(TextCodec::encode(text), bytes);
+}
+
+void TestConfig::codecEveryByte()
+{
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray alone(1, char(b));
+        QCOMPARE(TextCodec::encode(TextCodec::decode(alone)), alone);
+        // Second bytes that never complete a pair.
+        for (int t : {0x0d, 0x20, 0x7f, 0xfd, 0xff}) {
+            const QByteArray pair = alone + char(t);
+            QCOMPARE(TextCodec::encode(TextCodec::decode(pair)), pair);
+        }
+    }
+}
+
+void TestConfig::codecLargeText()
+{
+    const QByteArray line = "0001,MOVE,100,200,\"" + cp932(QString::fromUtf16(u"絶対位置ｱ")) + "\"\r\n";
+    QByteArray bytes;
+    while (bytes.size() < 10 * 1024 * 1024)
+        bytes += line;
+    const QString text = TextCodec::decode(bytes);
+    QCOMPARE(text.size(), bytes.size() / line.size() * TextCodec::decode(line).size());
+    QCOMPARE(TextCodec::encode(text), bytes);
+}
+
+void TestConfig::isSingleByte_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("single");
+    QTest::newRow("U+00A0 needs the converter") << QString(QChar(0xa0)) << false;
+    QTest::newRow("U+0080 is byte 0x80") << QString(QChar(0x80)) << true;
+    QTest::newRow("U+F8F0 is byte 0xA0") << QString(QChar(0xf8f0)) << true;
+    QTest::newRow("half-width katakana") << QString::fromUtf16(u"ｱ") << true;
+    QTest::newRow("full-width katakana") << QString::fromUtf16(u"ア") << false;
+    QTest::newRow("CR") << QStringLiteral("\r") << true;
+    QTest::newRow("escaped lead byte before a trail byte reads back as a pair")
+        << QString::fromUtf16(u"\xdc81" u"A") << false;
+}
+
+void TestConfig::isSingleByte()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, single);
+    QCOMPARE(TextCodec::isSingleByte(text), single);
+    if (text.size() == 1)
+        QCOMPARE(TextCodec::byteLength(text.at(0)) == 1, single);
 }
 
 void TestConfig::getIniStr_data()
@@ -128,6 +218,18 @@ void TestConfig::getIniStr_data()
     QTest::newRow("double-byte character never halved")
         << "[A]\r\nk=" + QString(128, QChar(0x3042)) + "\r\n" << "A" << "k"
         << QString(127, QChar(0x3042));
+    const QString nul(QChar(0));
+    QTest::newRow("value ends at a NUL") << "[A]\r\nk=ab" + nul + "cd\r\n" << "A" << "k" << "ab";
+    QTest::newRow("NUL inside quotes") << "[A]\r\nk=\"ab" + nul + "cd\"\r\n" << "A" << "k" << "ab";
+    QTest::newRow("NUL first gives empty, not the default")
+        << "[A]\r\nk=" + nul + "cd\r\n" << "A" << "k" << "";
+    QTest::newRow("ideographic spaces kept around the value")
+        << QString::fromUtf16(u"[A]\r\nk= \u3000v\u3000\t\r\n") << "A" << "k"
+        << QString::fromUtf16(u"\u3000v\u3000");
+    QTest::newRow("ideographic space is part of the key")
+        << QString::fromUtf16(u"[A]\r\nk\u3000=1\r\n") << "A" << "k" << "dflt";
+    QTest::newRow("ideographic space is part of the section name")
+        << QString::fromUtf16(u"[\u3000A]\r\nk=1\r\n") << "A" << "k" << "dflt";
     QTest::newRow("cut happens after unquoting")
         << "[A]\r\nk=\"" + QString(260, u'x') + "\"\r\n" << "A" << "k" << QString(255, u'x');
 }
@@ -253,6 +355,12 @@ void TestConfig::leadingNumber_data()
     QTest::newRow("incomplete exponent") << "1e" << 1.0;
     QTest::newRow("comma ends it") << "2,rest" << 2.0;
     QTest::newRow("leading zeros") << "007" << 7.0;
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("400 nines too large") << QString(400, u'9') << inf;
+    QTest::newRow("minus 400 nines too large") << "-" + QString(400, u'9') << -inf;
+    QTest::newRow("1 and 309 zeros too large") << "1" + QString(309, u'0') << inf;
+    QTest::newRow("exponent too large") << "0.001e400" << inf;
+    QTest::newRow("exponent too small reads as 0") << "100e-400" << 0.0;
 }
 
 void TestConfig::leadingNumber()
@@ -260,6 +368,26 @@ void TestConfig::leadingNumber()
     QFETCH(QString, text);
     QFETCH(double, expected);
     QCOMPARE(NumberText::leadingNumber(text), expected);
+}
+
+void TestConfig::leadingInteger_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("expected");
+    QTest::newRow("rounds half to even") << "2.5" << qint64(2);
+    QTest::newRow("largest below 2^63 kept") << "9223372036854774784" << qint64(9223372036854774784);
+    QTest::newRow("2^63 clamps") << "9223372036854775808" << std::numeric_limits<qint64>::max();
+    QTest::newRow("too large for a double clamps") << QString(400, u'9')
+                                                    << std::numeric_limits<qint64>::max();
+    QTest::newRow("too large negative clamps") << "-" + QString(400, u'9')
+                                                << std::numeric_limits<qint64>::min();
+}
+
+void TestConfig::leadingInteger()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, expected);
+    QCOMPARE(NumberText::leadingInteger(text), expected);
 }
 
 void TestConfig::roundHalfEven_data()
