@@ -1,27 +1,29 @@
+#include "app/DisplayCheck.h"
+#include "app/EditorMain.h"
 #include "app/QtMessagePresenter.h"
-#include "app/VelomatApp.h"
-#include "config/ProgramFolder.h"
 
 #include <QApplication>
-#include <QIcon>
+#include <QStringList>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Velomat"));
-    QApplication::setDesktopFileName(QStringLiteral("velomat"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/velomat.svg")));
-    // The run ends when the main window closes (or the selection is
-    // cancelled), not when the selection dialog gives way to it.
-    QApplication::setQuitOnLastWindowClosed(false);
+    QStringList rawArgs;
+    for (int i = 1; i < argc; ++i)
+        rawArgs << QString::fromLocal8Bit(argv[i]);
+    // Without a display QApplication aborts with a long platform-plugin
+    // message; say in one line what is missing instead.
+    const QString missing =
+        missingDisplayMessage(QProcessEnvironment::systemEnvironment(), rawArgs);
+    if (!missing.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(missing));
+        return 1;
+    }
 
+    QApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments();
     args.removeFirst();
-
     QtMessagePresenter presenter;
-    VelomatApp velomat(presenter);
-    QObject::connect(&velomat, &VelomatApp::finished, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    velomat.start(ProgramFolder::path(), args.join(u' '));
-    return app.exec();
+    return runEditor(presenter, args.join(u' '));
 }

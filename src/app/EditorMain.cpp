@@ -1,0 +1,28 @@
+#include "EditorMain.h"
+
+#include "VelomatApp.h"
+#include "config/ProgramFolder.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int runEditor(MessagePresenter &presenter, const QString &commandLine)
+{
+    QApplication::setApplicationName(QStringLiteral("Velomat"));
+    QApplication::setDesktopFileName(QStringLiteral("velomat"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/velomat.svg")));
+    // The run ends when the main window closes (or the selection is
+    // cancelled), not when the selection dialog gives way to it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    VelomatApp velomat(presenter);
+    // exit() ends the event loop without asking the windows to close:
+    // quit() would, and the selection dialog refuses every close it did not
+    // start itself, so a Yes to "cancel?" would leave the process running
+    // with no window.
+    QObject::connect(
+        &velomat, &VelomatApp::finished, qApp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
+    velomat.start(ProgramFolder::path(), commandLine);
+    return QApplication::exec();
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+class MessagePresenter;
+
+// One whole run of the editor inside the QApplication already built: the
+// controller selection, then the main window, until the run is over.
+// The program folder is ProgramFolder::path(); `commandLine` chooses the
+// language. Returns the exit code of the event loop.
+int runEditor(MessagePresenter &presenter, const QString &commandLine);
