@@ -120,13 +120,7 @@ int main(int argc, char **argv)
                 ProgramDocument doc(velomat.context().catalogue, velomat.context().run.langIni,
                                     velomat.context().messages, 200);
                 doc.setAxis(3);
-                doc.beginBulk();
-                for (int row = 1; row <= result.steps.size(); ++row)
-                    for (int axis = 1; axis <= 3; ++axis)
-                        doc.bPutProgCell(axis, row, result.steps[row - 1][axis - 1].first().toInt(),
-                                         result.steps[row - 1][axis - 1]);
-                doc.endBulk();
-                doc.setStep(int(result.steps.size()));
+                doc.putSteps(result.steps);
             }
             readMs << t.nsecsElapsed() / 1e6;
             // ... and File > Open: a new window, filled and painted.

@@ -1,6 +1,6 @@
 #include "MDIFormMain.h"
 
-#include "AppContext.h"
+#include "program/AppContext.h"
 #include "clsWindow.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
@@ -23,10 +23,6 @@
 namespace {
 QString section() { return QStringLiteral("MDIFormMain"); }
 QString u16(const char16_t *s) { return QString::fromUtf16(s); }
-
-// The items that need a document: all disabled while none is open.
-const char *const kDocumentItems[] = {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs",
-                                      "mnuEdit",      "mnuDisp",     "mnuComTx"};
 }
 
 MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
@@ -55,22 +51,22 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
 
     // The parameter editor's item and the separator above it stay hidden for
     // the whole run.
-    item(QStringLiteral("mnuLine2"))->setVisible(false);
-    item(QStringLiteral("mnuFilePara"))->setVisible(false);
+    m_mnuLine2->setVisible(false);
+    m_mnuFilePara->setVisible(false);
 }
 
 MDIFormMain::~MDIFormMain() = default;
 
-QMenu *MDIFormMain::addMenu(const QString &name, const QString &stored, const QString &tag)
+QAction *MDIFormMain::addMenu(const QString &name, const QString &stored, const QString &tag)
 {
     QMenu *menu = menuBar()->addMenu(stored);
     menu->setObjectName(name);
     menu->setProperty(clsIniFile::kTagProperty, tag);
     menu->menuAction()->setObjectName(name);
-    return menu;
+    return menu->menuAction();
 }
 
-QAction *MDIFormMain::addItem(QMenu *menu, const QString &name, const QString &stored,
+QAction *MDIFormMain::addItem(QAction *menu, const QString &name, const QString &stored,
                               const QString &tag, const QKeySequence &shortcut)
 {
     auto *action = new QAction(stored, this);
@@ -78,16 +74,16 @@ QAction *MDIFormMain::addItem(QMenu *menu, const QString &name, const QString &s
     action->setProperty(clsIniFile::kTagProperty, tag);
     if (!shortcut.isEmpty())
         action->setShortcut(shortcut);
-    menu->addAction(action);
+    menu->menu()->addAction(action);
     return action;
 }
 
-QAction *MDIFormMain::addSeparator(QMenu *menu, const QString &name)
+QAction *MDIFormMain::addSeparator(QAction *menu, const QString &name)
 {
     auto *action = new QAction(this);
     action->setObjectName(name);
     action->setSeparator(true);
-    menu->addAction(action);
+    menu->menu()->addAction(action);
     return action;
 }
 
@@ -101,64 +97,69 @@ void MDIFormMain::onActiveForm(QAction *action, std::function<void(FrmProg &)> w
 
 void MDIFormMain::buildMenus()
 {
-    QMenu *file = addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
-    connect(file, &QMenu::aboutToShow, this, &MDIFormMain::mnuFile_Click);
-    QAction *fileNew = addItem(file, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
-                               QStringLiteral("Cap014"), QKeySequence(Qt::CTRL | Qt::Key_N));
-    connect(fileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
-    QAction *fileOpen = addItem(file, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
-                                QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(fileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
-    QAction *fileClose = addItem(file, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
-                                 QStringLiteral("Cap012"));
-    onActiveForm(fileClose, [](FrmProg &form) { form.close(); });
-    addSeparator(file, QStringLiteral("mnuLine1"));
-    QAction *save = addItem(file, QStringLiteral("mnuFileSave"), u16(u"上書き保存(&S)"),
+    m_mnuFile = addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
+    connect(m_mnuFile->menu(), &QMenu::aboutToShow, this, &MDIFormMain::mnuFile_Click);
+    m_mnuFileNew = addItem(m_mnuFile, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
+                           QStringLiteral("Cap014"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(m_mnuFileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
+    m_mnuFileOpen = addItem(m_mnuFile, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
+                            QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(m_mnuFileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
+    m_mnuFileClose = addItem(m_mnuFile, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
+                             QStringLiteral("Cap012"));
+    onActiveForm(m_mnuFileClose, [](FrmProg &form) { form.close(); });
+    addSeparator(m_mnuFile, QStringLiteral("mnuLine1"));
+    m_mnuFileSave = addItem(m_mnuFile, QStringLiteral("mnuFileSave"), u16(u"上書き保存(&S)"),
                             QStringLiteral("Cap017"), QKeySequence(Qt::CTRL | Qt::Key_S));
-    onActiveForm(save, [this](FrmProg &form) { saveProgram(&form, false); });
-    QAction *saveAs = addItem(file, QStringLiteral("mnuFileSaveAs"), u16(u"名前を付けて保存(&A)..."),
-                              QStringLiteral("Cap018"));
-    onActiveForm(saveAs, [this](FrmProg &form) { saveProgram(&form, true); });
-    addSeparator(file, QStringLiteral("mnuLine2"));
-    QAction *para = addItem(file, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
+    onActiveForm(m_mnuFileSave, [this](FrmProg &form) { saveProgram(&form, false); });
+    m_mnuFileSaveAs = addItem(m_mnuFile, QStringLiteral("mnuFileSaveAs"),
+                              u16(u"名前を付けて保存(&A)..."), QStringLiteral("Cap018"));
+    onActiveForm(m_mnuFileSaveAs, [this](FrmProg &form) { saveProgram(&form, true); });
+    m_mnuLine2 = addSeparator(m_mnuFile, QStringLiteral("mnuLine2"));
+    m_mnuFilePara = addItem(m_mnuFile, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
                             QStringLiteral("Cap016"));
-    connect(para, &QAction::triggered, this, &MDIFormMain::mnuFilePara_Click);
-    addSeparator(file, QStringLiteral("mnuLine3"));
-    QAction *exit = addItem(file, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
-                            QStringLiteral("Cap013"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_mnuFilePara, &QAction::triggered, this, &MDIFormMain::mnuFilePara_Click);
+    addSeparator(m_mnuFile, QStringLiteral("mnuLine3"));
+    m_mnuFileEnd = addItem(m_mnuFile, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
+                           QStringLiteral("Cap013"));
+    connect(m_mnuFileEnd, &QAction::triggered, this, &QWidget::close);
 
-    QMenu *edit = addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
-    QAction *cut = addItem(edit, QStringLiteral("mnuCut"), u16(u"削除(&D)"), QStringLiteral("Cap007"),
-                           QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    onActiveForm(cut, [](FrmProg &form) { form.deleteStep(); });
-    QAction *insert = addItem(edit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
-                              QStringLiteral("Cap019"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-    onActiveForm(insert, [](FrmProg &form) { form.insertStep(); });
+    m_mnuEdit = addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
+    m_mnuCut = addItem(m_mnuEdit, QStringLiteral("mnuCut"), u16(u"削除(&D)"),
+                       QStringLiteral("Cap007"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    onActiveForm(m_mnuCut, [](FrmProg &form) { form.deleteStep(); });
+    m_mnuInsert = addItem(m_mnuEdit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
+                          QStringLiteral("Cap019"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
+    onActiveForm(m_mnuInsert, [](FrmProg &form) { form.insertStep(); });
 
-    QMenu *view = addMenu(QStringLiteral("mnuDisp"), u16(u"表示(&V)"), QStringLiteral("Cap008"));
-    QAction *dispCmd = addItem(view, QStringLiteral("mnuDispCmd"), u16(u"コマンド表(&M)"),
-                               QStringLiteral("Cap009"));
-    dispCmd->setCheckable(true);
-    connect(dispCmd, &QAction::triggered, this, [this, dispCmd] {
+    m_mnuDisp = addMenu(QStringLiteral("mnuDisp"), u16(u"表示(&V)"), QStringLiteral("Cap008"));
+    m_mnuDispCmd = addItem(m_mnuDisp, QStringLiteral("mnuDispCmd"), u16(u"コマンド表(&M)"),
+                           QStringLiteral("Cap009"));
+    m_mnuDispCmd->setCheckable(true);
+    connect(m_mnuDispCmd, &QAction::triggered, this, [this] {
         // The check mark has already flipped: show what it now says.
-        setMenuDispCmd(dispCmd->isChecked());
+        setMenuDispCmd(m_mnuDispCmd->isChecked());
     });
 
-    QMenu *comm = addMenu(QStringLiteral("mnuComm"), u16(u"通信(&C)"), QStringLiteral("Cap002"));
-    connect(comm, &QMenu::aboutToShow, this, &MDIFormMain::mnuComm_Click);
-    connect(addItem(comm, QStringLiteral("mnuComParam"), u16(u"通信設定..."), QStringLiteral("Cap004")),
-            &QAction::triggered, this, &MDIFormMain::mnuComParam_Click);
-    addSeparator(comm, QStringLiteral("Commsepa1"));
-    connect(addItem(comm, QStringLiteral("mnuComTx"), u16(u"ﾀﾞｳﾝﾛｰﾄﾞ..."), QStringLiteral("Cap005")),
-            &QAction::triggered, this, &MDIFormMain::mnuComTx_Click);
-    connect(addItem(comm, QStringLiteral("mnuComUL"), u16(u"ｱｯﾌﾟﾛｰﾄﾞ..."), QStringLiteral("Cap006")),
-            &QAction::triggered, this, &MDIFormMain::mnuComUL_Click);
-    connect(addItem(comm, QStringLiteral("mnuComExe"), u16(u"ｺﾝﾄﾛｰﾗ制御..."), QStringLiteral("Cap001")),
-            &QAction::triggered, this, &MDIFormMain::mnuComExe_Click);
-    addSeparator(comm, QStringLiteral("Commsepa2"));
-    connect(addItem(comm, QStringLiteral("mnuCommChk"), u16(u"通信確認..."), QStringLiteral("Cap003")),
-            &QAction::triggered, this, &MDIFormMain::mnuCommChk_Click);
+    m_mnuComm = addMenu(QStringLiteral("mnuComm"), u16(u"通信(&C)"), QStringLiteral("Cap002"));
+    connect(m_mnuComm->menu(), &QMenu::aboutToShow, this, &MDIFormMain::mnuComm_Click);
+    m_mnuComParam = addItem(m_mnuComm, QStringLiteral("mnuComParam"), u16(u"通信設定..."),
+                            QStringLiteral("Cap004"));
+    connect(m_mnuComParam, &QAction::triggered, this, &MDIFormMain::mnuComParam_Click);
+    addSeparator(m_mnuComm, QStringLiteral("Commsepa1"));
+    m_mnuComTx = addItem(m_mnuComm, QStringLiteral("mnuComTx"), u16(u"ﾀﾞｳﾝﾛｰﾄﾞ..."),
+                         QStringLiteral("Cap005"));
+    connect(m_mnuComTx, &QAction::triggered, this, &MDIFormMain::mnuComTx_Click);
+    m_mnuComUL = addItem(m_mnuComm, QStringLiteral("mnuComUL"), u16(u"ｱｯﾌﾟﾛｰﾄﾞ..."),
+                         QStringLiteral("Cap006"));
+    connect(m_mnuComUL, &QAction::triggered, this, &MDIFormMain::mnuComUL_Click);
+    m_mnuComExe = addItem(m_mnuComm, QStringLiteral("mnuComExe"), u16(u"ｺﾝﾄﾛｰﾗ制御..."),
+                          QStringLiteral("Cap001"));
+    connect(m_mnuComExe, &QAction::triggered, this, &MDIFormMain::mnuComExe_Click);
+    addSeparator(m_mnuComm, QStringLiteral("Commsepa2"));
+    m_mnuCommChk = addItem(m_mnuComm, QStringLiteral("mnuCommChk"), u16(u"通信確認..."),
+                           QStringLiteral("Cap003"));
+    connect(m_mnuCommChk, &QAction::triggered, this, &MDIFormMain::mnuCommChk_Click);
 }
 
 QAction *MDIFormMain::item(const QString &name) const
@@ -168,15 +169,32 @@ QAction *MDIFormMain::item(const QString &name) const
     return findChild<QAction *>(name, Qt::FindDirectChildrenOnly);
 }
 
+void MDIFormMain::updateMenus()
+{
+    const FrmProg *form = activeForm();
+    const bool hasSteps = form && form->getStep() >= 1;
+    const bool port = isPortUsable();
+    for (QAction *a : {m_mnuFileClose, m_mnuFileSave, m_mnuFileSaveAs, m_mnuDisp})
+        a->setEnabled(form != nullptr);
+    // The parameter editor can only be started with no document open.
+    m_mnuFilePara->setEnabled(form == nullptr);
+    m_mnuEdit->setEnabled(hasSteps);
+    m_mnuComTx->setEnabled(hasSteps && port);
+    m_mnuComUL->setEnabled(port);
+    m_mnuComExe->setEnabled(port);
+}
+
+int MDIFormMain::nextDocNo() const
+{
+    return m_ctx.nextDocNo;
+}
+
 void MDIFormMain::ShowMainDialog()
 {
     m_ctx.run.langIni.CaptionChange(this);
     setWindowTitle(m_ctx.run.langIni.GetINIStr(section(), QStringLiteral("Title001")));
-    m_nextDocNo = 1;
-
-    m_ctx.catalogue.buildCatalogue(m_ctx.run.langIni);
-    m_ctx.catalogue.buildParamRanges();
-
+    // Document numbering, the catalogue and the parameter limits.
+    m_ctx.buildRunObjects();
     setUpSerialLink();
     initMainWindow();
     m_appLauncher = std::make_unique<clsWindow>();
@@ -206,28 +224,15 @@ void MDIFormMain::initMainWindow()
         resize(size);
         move(g.x() + (g.width() - size.width()) / 2, g.y() + (g.height() - size.height()) / 2);
     }
-    for (const char *name : kDocumentItems)
-        item(QString::fromLatin1(name))->setEnabled(false);
+    // No document yet: the items that need one are disabled.
+    updateMenus();
 }
 
 FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
 {
-    for (const char *name : {"mnuFileClose", "mnuFileSave", "mnuFileSaveAs", "mnuDisp"})
-        item(QString::fromLatin1(name))->setEnabled(true);
-
-    ProgEnv env;
-    env.catalogue = &m_ctx.catalogue;
-    env.langIni = &m_ctx.run.langIni;
-    env.messages = &m_ctx.messages;
-    env.icons = m_icons.get();
-    env.langNo = m_ctx.run.langNo;
-    env.maxStep = m_ctx.run.maxStep;
-    env.host = this;
-
-    auto *form = new FrmProg(env);
+    auto *form = new FrmProg(m_ctx, *m_icons, *this);
     form->setAxis(iAxisNum);
-    form->setDocNo(m_nextDocNo);
-    ++m_nextDocNo;
+    form->setDocNo(m_ctx.takeDocNo());
     m_mdiArea->addSubWindow(form);
     // Once the window is gone, the menus follow what is left.
     connect(form, &QObject::destroyed, this, &MDIFormMain::setCloseMenu, Qt::QueuedConnection);
@@ -259,24 +264,20 @@ bool MDIFormMain::getLiveForm() const
 
 void MDIFormMain::setMenuEnabled()
 {
-    FrmProg *form = activeForm();
-    if (form)
-        item(QStringLiteral("mnuEdit"))->setEnabled(form->getStep() >= 1);
-    item(QStringLiteral("mnuComTx"))->setEnabled(form && isPortUsable() && form->getStep() >= 1);
+    updateMenus();
 }
 
 void MDIFormMain::setCloseMenu()
 {
     if (getLiveForm())
         return;
-    for (const char *name : kDocumentItems)
-        item(QString::fromLatin1(name))->setEnabled(false);
+    updateMenus();
     setMenuDispCmd(false);
 }
 
 void MDIFormMain::setMenuDispCmd(bool blnSw)
 {
-    item(QStringLiteral("mnuDispCmd"))->setChecked(blnSw);
+    m_mnuDispCmd->setChecked(blnSw);
     if (blnSw) {
         if (!m_frmCmd) {
             m_frmCmd = new FrmCmd(m_ctx.catalogue, m_ctx.run.langIni, *m_icons, *this, this);
@@ -318,39 +319,33 @@ void MDIFormMain::setDataEntry(std::unique_ptr<DataEntry> entry)
 
 void MDIFormMain::mnuFile_Click()
 {
-    // The parameter editor can only be started with no document open.
-    item(QStringLiteral("mnuFilePara"))->setEnabled(!getLiveForm());
+    updateMenus();
 }
 
 void MDIFormMain::mnuFilePara_Click()
 {
     const Qt::WindowStates before = windowState();
     setWindowState(before | Qt::WindowMinimized);
-    QAction *file = item(QStringLiteral("mnuFile"));
-    QAction *comm = item(QStringLiteral("mnuComm"));
-    file->setEnabled(false);
-    comm->setEnabled(false);
+    m_mnuFile->setEnabled(false);
+    m_mnuComm->setEnabled(false);
 
     // The editor gets this program's command-line number, unrounded.
     const double number = ControllerType::commandLineNumber(m_ctx.run.commandLine);
     m_appLauncher->AppWait(QStringLiteral("Kestrom.exe"), {NumberText::shortest(number)});
 
-    file->setEnabled(true);
-    comm->setEnabled(true);
+    m_mnuFile->setEnabled(true);
+    m_mnuComm->setEnabled(true);
     setWindowState(before);
 }
 
 void MDIFormMain::mnuComm_Click()
 {
-    setMenuEnabled();
-    const bool usable = isPortUsable();
-    item(QStringLiteral("mnuComExe"))->setEnabled(usable);
-    item(QStringLiteral("mnuComUL"))->setEnabled(usable);
+    updateMenus();
 }
 
 void MDIFormMain::transferPause()
 {
-    dlgInit pause(m_ctx.run.langIni, this);
+    dlgInit pause(m_ctx.run.langIni, m_ctx.intervals.transferPause, this);
     pause.exec();
 }
 

@@ -61,12 +61,17 @@ public:
     ProgramFiles &programFiles() { return *m_programFiles; }
 
     // Number the next new document window receives; never reused in a run.
-    int nextDocNo() const { return m_nextDocNo; }
+    int nextDocNo() const;
 
     QMdiArea *mdiArea() const { return m_mdiArea; }
     const CommandIcons &commandIcons() const { return *m_icons; }
-    // A menu item (action) or menu by its name, e.g. "mnuFileSave", "mnuEdit".
+    // A menu item (action) or menu by its name, e.g. "mnuFileSave", "mnuEdit",
+    // as a test or an accessibility client finds it; null for no such item.
     QAction *item(const QString &name) const;
+
+    // Applies the enabling rules of every menu item to the present state:
+    // the active document, its step count and the serial port.
+    void updateMenus();
 
 signals:
     // The window has been closed: the run ends.
@@ -77,10 +82,10 @@ protected:
 
 private:
     void buildMenus();
-    QMenu *addMenu(const QString &name, const QString &stored, const QString &tag);
-    QAction *addItem(QMenu *menu, const QString &name, const QString &stored,
+    QAction *addMenu(const QString &name, const QString &stored, const QString &tag);
+    QAction *addItem(QAction *menu, const QString &name, const QString &stored,
                      const QString &tag, const QKeySequence &shortcut = {});
-    QAction *addSeparator(QMenu *menu, const QString &name);
+    QAction *addSeparator(QAction *menu, const QString &name);
     // Runs `work` on the active document when the item is chosen.
     void onActiveForm(QAction *action, std::function<void(FrmProg &)> work);
     void setUpSerialLink();
@@ -100,7 +105,29 @@ private:
 
     AppContext &m_ctx;
     QMdiArea *m_mdiArea = nullptr;
-    int m_nextDocNo = 1;
+
+    // The menus (their menu actions) and items, in menu order.
+    QAction *m_mnuFile = nullptr;
+    QAction *m_mnuFileNew = nullptr;
+    QAction *m_mnuFileOpen = nullptr;
+    QAction *m_mnuFileClose = nullptr;
+    QAction *m_mnuFileSave = nullptr;
+    QAction *m_mnuFileSaveAs = nullptr;
+    QAction *m_mnuLine2 = nullptr;
+    QAction *m_mnuFilePara = nullptr;
+    QAction *m_mnuFileEnd = nullptr;
+    QAction *m_mnuEdit = nullptr;
+    QAction *m_mnuCut = nullptr;
+    QAction *m_mnuInsert = nullptr;
+    QAction *m_mnuDisp = nullptr;
+    QAction *m_mnuDispCmd = nullptr;
+    QAction *m_mnuComm = nullptr;
+    QAction *m_mnuComParam = nullptr;
+    QAction *m_mnuComTx = nullptr;
+    QAction *m_mnuComUL = nullptr;
+    QAction *m_mnuComExe = nullptr;
+    QAction *m_mnuCommChk = nullptr;
+
     std::unique_ptr<CommandIcons> m_icons;
     std::unique_ptr<DataEntry> m_dataEntry;
     std::unique_ptr<FileDialogs> m_fileDialogs;

@@ -21,7 +21,7 @@ VelomatApp::~VelomatApp()
 
 void VelomatApp::start(const QString &programFolder, const QString &commandLine)
 {
-    m_ctx.run.chooseLanguage(programFolder, commandLine);
+    m_ctx.chooseLanguage(programFolder, commandLine);
     installQtTranslations();
 
     m_start = new frmStart(m_ctx);

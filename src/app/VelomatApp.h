@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppContext.h"
+#include "program/AppContext.h"
 #include "frmStart.h"
 
 #include <QObject>

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QTimer>
 
-dlgInit::dlgInit(const clsIniFile &langIni, QWidget *parent)
+dlgInit::dlgInit(const clsIniFile &langIni, std::chrono::milliseconds interval, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("dlgInit"));
@@ -15,7 +15,7 @@ dlgInit::dlgInit(const clsIniFile &langIni, QWidget *parent)
     m_tmrInit = new QTimer(this);
     m_tmrInit->setObjectName(QStringLiteral("tmrInit"));
     m_tmrInit->setSingleShot(true);
-    m_tmrInit->setInterval(kIntervalMs);
+    m_tmrInit->setInterval(interval);
     connect(m_tmrInit, &QTimer::timeout, this, &QDialog::accept);
     m_tmrInit->start();
 }

@@ -2,20 +2,21 @@
 
 #include <QDialog>
 
+#include <chrono>
+
 class QLabel;
 class QTimer;
 class clsIniFile;
 
 // The pause before a transfer dialog opens: a borderless window with one
-// line of text that closes itself after two seconds.
+// line of text that closes itself after the run's pause (two seconds).
 class dlgInit : public QDialog
 {
     Q_OBJECT
 
 public:
-    static constexpr int kIntervalMs = 2000;
-
-    explicit dlgInit(const clsIniFile &langIni, QWidget *parent = nullptr);
+    dlgInit(const clsIniFile &langIni, std::chrono::milliseconds interval,
+            QWidget *parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

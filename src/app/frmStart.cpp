@@ -1,6 +1,6 @@
 #include "frmStart.h"
 
-#include "AppContext.h"
+#include "program/AppContext.h"
 #include "config/ControllerType.h"
 
 #include <QCloseEvent>
@@ -97,7 +97,7 @@ void frmStart::writeControllerType(int type) const
 void frmStart::cmdOK_Click()
 {
     const int type = selectedType();
-    m_ctx.run.setControllerType(type);
+    m_ctx.setControllerType(type);
     writeControllerType(type);
     m_closingFromProgram = true;
     close();

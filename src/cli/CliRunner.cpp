@@ -1,15 +1,12 @@
 #include "CliRunner.h"
 
-#include "config/ControllerType.h"
-#include "config/MessagePresenter.h"
-#include "config/Messages.h"
-#include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
+#include "program/SendText.h"
 
 #include <QCommandLineParser>
-#include <QSet>
+#include <QIODevice>
 #include <QTextStream>
 
 namespace {
@@ -22,68 +19,30 @@ const QStringList kLinkCommands = {
     QStringLiteral("upload"),   QStringLiteral("run"),    QStringLiteral("stop"),
 };
 
-// The tool never shows a box: whatever the document would ask or report
-// is written to stderr and answered as a user who closes the box would.
-class StderrPresenter : public MessagePresenter
-{
-public:
-    explicit StderrPresenter(QTextStream &err) : m_err(err) {}
-
-    int present(MsgKind, MsgButtons buttons, const QString &, const QString &text) override
-    {
-        m_err << QString(text).replace(u'\n', u' ') << '\n';
-        m_err.flush();
-        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
-    }
-
-private:
-    QTextStream &m_err;
-};
-
-// The document keeps a cell as its command's display name and finds the
-// command again by that name; the parameters follow the name separated by
-// ",". So every name must be there, be the only one of its kind and hold
-// no ",".
-bool namesUsable(const Catalogue &catalogue)
-{
-    QSet<QString> seen;
-    for (int cmd = 1; cmd <= Catalogue::kCommandCount; ++cmd) {
-        const QString name = catalogue.name(cmd);
-        if (name.isEmpty() || name.contains(u',') || seen.contains(name))
-            return false;
-        seen.insert(name);
-    }
-    return true;
-}
-
-// Each command named by its mnemonic, every other column kept.
-void nameByMnemonic(Catalogue &catalogue)
-{
-    for (int cmd = 1; cmd <= Catalogue::kCommandCount; ++cmd) {
-        QStringList columns;
-        for (int col = 0; col < Catalogue::kColumnCount; ++col)
-            columns << catalogue.text(cmd, col);
-        columns[Catalogue::Name] = catalogue.mnemonic(cmd);
-        catalogue.setCatalogueRow(cmd, columns.join(u'|'));
-    }
-}
-
 } // namespace
 
 struct CliRunner::Loaded
 {
     ProgramFile::ReadResult result;
-    int maxStep = 0;
 };
 
-CliRunner::CliRunner(const QString &programFolder, QTextStream &out, QTextStream &err)
-    : m_langIni(ProgramFolder::file(programFolder, ControllerType::languageFileName(0))),
-      m_out(out), m_err(err)
+// The tool never shows a box: the text is written to stderr and answered as
+// a user who closes the box would.
+int CliRunner::StderrPresenter::present(MsgKind, MsgButtons buttons, const QString &,
+                                        const QString &text)
 {
-    m_catalogue.buildCatalogue(m_langIni);
-    m_catalogue.buildParamRanges();
-    if (!namesUsable(m_catalogue))
-        nameByMnemonic(m_catalogue);
+    m_err << QString(text).replace(u'\n', u' ') << '\n';
+    m_err.flush();
+    return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+}
+
+CliRunner::CliRunner(const QString &programFolder, QIODevice &outDevice, QTextStream &out,
+                     QTextStream &err)
+    : m_presenter(err), m_ctx(m_presenter), m_outDevice(outDevice), m_out(out), m_err(err)
+{
+    // The tool has no command line of the editor's: the language is LANG0.
+    m_ctx.chooseLanguage(programFolder, QString());
+    m_ctx.buildRunObjects();
 }
 
 int CliRunner::usageError(const QString &text)
@@ -102,7 +61,8 @@ QString CliRunner::helpText() const
         "  check FILE...   read each program file as File > Open does and report\n"
         "                  \"FILE: ok, N steps, A axes\" or why it was refused\n"
         "  show FILE       read the program file and print the transmission text\n"
-        "                  of every step, after its three-digit step number\n"
+        "                  of every step, after its three-digit step number; the\n"
+        "                  texts are the bytes the controller is sent (code page 932)\n"
         "\n"
         "Options:\n"
         "  --axes N        the run's axis count 1..3 (1 allows 100 steps, 2 and 3\n"
@@ -187,12 +147,20 @@ bool CliRunner::load(const QString &file, int axes, Loaded &loaded)
         if (expected < 1)
             expected = 1;
     }
-    loaded.maxStep = ControllerType::maxStepFor(expected);
-    loaded.result = ProgramFile::readProgram(m_catalogue, bytes, expected, loaded.maxStep);
+    m_ctx.setControllerType(expected);
+    loaded.result = ProgramFile::readProgram(m_ctx.catalogue, bytes, expected, m_ctx.run.maxStep);
     if (loaded.result.status != ProgramFile::ReadResult::Ok) {
         m_err << file << ':' << loaded.result.line << ": " << loaded.result.reason << '\n';
         m_err.flush();
         return false;
+    }
+    if (loaded.result.ignoredLines > 0) {
+        m_err << file << ": warning: " << loaded.result.ignoredLines
+              << (loaded.result.ignoredLines == 1 ? " step line" : " step lines")
+              << " after step " << m_ctx.run.maxStep << " ignored (a program of "
+              << loaded.result.axisCount << (loaded.result.axisCount == 1 ? " axis" : " axes")
+              << " holds " << m_ctx.run.maxStep << " steps)\n";
+        m_err.flush();
     }
     return true;
 }
@@ -219,21 +187,13 @@ int CliRunner::show(const QString &file, int axes)
     if (!load(file, axes, loaded))
         return Refused;
 
-    StderrPresenter presenter(m_err);
-    Messages messages(m_langIni, presenter);
-    ProgramDocument document(m_catalogue, m_langIni, messages, loaded.maxStep);
-    document.setAxis(loaded.result.axisCount);
-
-    // The reader hands over only cells the document takes; this guards the
-    // promise rather than a case that can occur.
-    if (!document.putSteps(loaded.result.steps)) {
-        m_err << file << ": the document refused a cell of the file\n";
-        m_err.flush();
-        return Refused;
-    }
-
-    for (int row = 1; row <= document.getStep(); ++row)
-        m_out << ProgramDocument::stepLabel(row) << '\t' << document.getSendStep(row) << '\n';
+    // Each step's text as the controller is sent it, byte for byte.
     m_out.flush();
+    const QList<ProgStep> &steps = loaded.result.steps;
+    for (int row = 1; row <= steps.size(); ++row) {
+        const QString text = SendText::step(m_ctx.catalogue, steps.at(row - 1));
+        m_outDevice.write(ProgramDocument::stepLabel(row).toLatin1() + '\t' + TextCodec::encode(text)
+                          + '\n');
+    }
     return Success;
 }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "config/clsIniFile.h"
-#include "program/Catalogue.h"
+#include "config/MessagePresenter.h"
+#include "program/AppContext.h"
 
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
 class QTextStream;
 
 // The command runner of velomat-cli: parses "velomat-cli <command> [options]
@@ -24,10 +25,12 @@ public:
         UsageError = 2,
     };
 
-    // The language file is LANG0.DAT in `programFolder`. When it is missing
-    // or does not give every command a usable name of its own, each command
-    // is named by its mnemonic instead, so that programs read the same.
-    CliRunner(const QString &programFolder, QTextStream &out, QTextStream &err);
+    // The run is built as the editor builds it, with the language file
+    // LANG0.DAT of `programFolder`; programs read the same whatever that
+    // file holds, or without it. `outDevice` is where `out` writes: the
+    // transmission texts go there as the bytes the controller is sent.
+    CliRunner(const QString &programFolder, QIODevice &outDevice, QTextStream &out,
+              QTextStream &err);
 
     // `arguments` as QCoreApplication::arguments(): the program name first.
     int run(const QStringList &arguments);
@@ -42,8 +45,20 @@ private:
     QString helpText() const;
     int usageError(const QString &text);
 
-    clsIniFile m_langIni;
-    Catalogue m_catalogue;
+    // Whatever would be asked or reported in a box goes to `err`.
+    class StderrPresenter : public MessagePresenter
+    {
+    public:
+        explicit StderrPresenter(QTextStream &err) : m_err(err) {}
+        int present(MsgKind, MsgButtons buttons, const QString &, const QString &text) override;
+
+    private:
+        QTextStream &m_err;
+    };
+
+    StderrPresenter m_presenter;
+    AppContext m_ctx;
+    QIODevice &m_outDevice;
     QTextStream &m_out;
     QTextStream &m_err;
 };

@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     QTextStream out(&outFile); // UTF-8
     QTextStream err(&errFile);
 
-    CliRunner runner(ProgramFolder::path(), out, err);
+    CliRunner runner(ProgramFolder::path(), outFile, out, err);
     const int code = runner.run(QCoreApplication::arguments());
     out.flush();
     err.flush();

@@ -1,18 +1,54 @@
 #pragma once
 
+#include "Catalogue.h"
 #include "config/Messages.h"
 #include "config/RunContext.h"
-#include "program/Catalogue.h"
 
-// Everything that lives for the whole run: the settings fixed at start-up,
-// the command catalogue and the message boxes. Made once by the application
-// (or by a test) and handed to the windows.
+#include <chrono>
+
+// The pauses of a run. Tests shorten them so that none waits out a real
+// pause.
+struct RunIntervals
+{
+    // The pause window shown before a transfer dialog opens.
+    std::chrono::milliseconds transferPause{2000};
+};
+
+// Everything that lives for the whole run, one instance each: the settings
+// fixed at start-up (language, controller type), the command catalogue with
+// the parameter limits, the message boxes, the document numbering and the
+// pauses. The editor and velomat-cli build it the same way, in the same
+// order; a test builds its own. Handed by reference to whoever needs it.
 struct AppContext
 {
     explicit AppContext(MessagePresenter &presenter)
         : messages(run.langIni, presenter) {}
+    AppContext(const AppContext &) = delete;
+    AppContext &operator=(const AppContext &) = delete;
+
+    // First thing of a run: the language from the command line, and the
+    // settings reader bound to its file in the program folder.
+    void chooseLanguage(const QString &programFolder, const QString &commandLine)
+    {
+        run.chooseLanguage(programFolder, commandLine);
+    }
+    // The controller type confirmed: axis count and step capacity.
+    void setControllerType(int type) { run.setControllerType(type); }
+    // What the main window builds once the type is confirmed: document
+    // numbering from 1, the command catalogue from the language file, then
+    // the parameter limit table.
+    void buildRunObjects()
+    {
+        nextDocNo = 1;
+        catalogue.buildCatalogue(run.langIni);
+        catalogue.buildParamRanges();
+    }
+    // The number for a new document window; never reused within a run.
+    int takeDocNo() { return nextDocNo++; }
 
     RunContext run;
     Catalogue catalogue;
     Messages messages;
+    RunIntervals intervals;
+    int nextDocNo = 1;
 };

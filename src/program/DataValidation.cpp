@@ -1,6 +1,7 @@
 #include "DataValidation.h"
 
 #include "Catalogue.h"
+#include "ProgCell.h"
 #include "config/NumberText.h"
 #include "config/TextCodec.h"
 #include "config/clsIniFile.h"
@@ -8,6 +9,28 @@
 #include <algorithm>
 
 namespace {
+
+bool isPlainNumber(QStringView text)
+{
+    const QStringView digits = text.startsWith(u'-') ? text.mid(1) : text;
+    return !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+        return c >= u'0' && c <= u'9';
+    });
+}
+
+// What a free text may hold: characters that are one byte each in the
+// program file (ASCII and half-width katakana), no control character (a
+// CR would end the command on the wire and the line in the file), and
+// neither "," nor "|", which separate the parameters in the program file
+// and the parts of the transmission text.
+bool isStorableText(const QString &text)
+{
+    for (QChar c : text) {
+        if (c.category() == QChar::Other_Control || c.isSurrogate() || c == u',' || c == u'|')
+            return false;
+    }
+    return TextCodec::isSingleByte(text);
+}
 
 // Parameter 22 takes 0 or a value from 100 up, nothing in between.
 constexpr int kParamGapped = 22;
@@ -34,19 +57,21 @@ bool DataValidation::checkRange(QString &text, const QString &minimum, const QSt
         && text >= QLatin1String("A") && text <= QLatin1String("C"))
         return true;
 
-    if (!NumberText::isSignsAndDigits(text))
+    // A number typed here is an optional minus and digits, nothing else: a
+    // mistyped "--5" or "1-2" must not quietly become another target
+    // position.
+    if (!isPlainNumber(text))
         return false;
 
     const double lower = NumberText::roundHalfEven(Catalogue::rangeBound(minimum, u'A'));
     const double upper = NumberText::roundHalfEven(Catalogue::rangeBound(maximum, u'A'));
 
-    // Read like every number held as text: a lone "-" is 0, and reading
-    // stops where the number cannot go on ("5-" reads 5).
+    // A number too long to convert reads as infinite and is refused here.
     const double v = NumberText::leadingNumber(text);
     if (v < -Catalogue::kValueLimit || v > Catalogue::kValueLimit)
         return false;
     const double t = NumberText::roundHalfEven(v);
-    if (text.isEmpty() || t < lower || t > upper)
+    if (t < lower || t > upper)
         return false;
     text = QString::number(qint64(t)); // also turns "-0" into "0"
     return true;
@@ -102,14 +127,9 @@ DataCheck DataValidation::validateData(const Catalogue &catalogue, const clsIniF
         const QString &typed = fields.at(0);
         const qsizetype lo = qsizetype(Catalogue::rangeBound(ranges.value(0), u'L'));
         const qsizetype hi = qsizetype(Catalogue::rangeBound(ranges.value(1), u'L'));
-        // "," separates the parameters in the stored cell text and in the
-        // program file, "|" the parts of the transmission text: a text
-        // holding either would come back as something else, so it is
-        // refused like a text of the wrong length.
-        const bool separators = typed.contains(u',') || typed.contains(u'|');
-        if (typed.size() < lo || typed.size() > hi || !TextCodec::isSingleByte(typed) || separators)
+        if (typed.size() < lo || typed.size() > hi || !isStorableText(typed))
             return refuse(kMsgInvalidValue, label(1), 1);
-        data[1] = typed.trimmed();
+        data[1] = trimSpaces(typed);
         return {};
     }
 

@@ -39,8 +39,10 @@ public:
 
     // Checks one numeric (or axis letter) value against its range entries
     // and rewrites it: trimmed, and a number in plain decimal ("007" -> "7",
-    // "-0" -> "0"). A bound may carry the prefix "A", which also admits the
-    // axis letters "A".."C" (the text is then kept as it is).
+    // "-0" -> "0"). A number is an optional minus and digits, blanks around
+    // it allowed; anything else ("--5", "1-2", "+5", "1.5") is refused. A
+    // bound may carry the prefix "A", which also admits the axis letters
+    // "A".."C" (the text is then kept as it is).
     static bool checkRange(QString &text, const QString &minimum, const QString &maximum);
 
     // False for the controller parameters that a program may not write.

@@ -2,42 +2,11 @@
 
 #include "Catalogue.h"
 #include "DataEntry.h"
+#include "SendText.h"
 #include "config/Messages.h"
-#include "config/NumberText.h"
 #include "config/clsIniFile.h"
 
 #include <algorithm>
-#include <cmath>
-
-namespace {
-
-QChar axisLetter(int axis)
-{
-    return QChar(u'A' + (axis - 1));
-}
-
-// A parameter as a number with at least `digits` digits, the sign in front.
-QString withDigits(const QString &text, int digits)
-{
-    const double v = NumberText::roundHalfEven(NumberText::leadingNumber(text));
-    const QString body = QString::number(std::fabs(v), 'f', 0)
-                             .rightJustified(digits, u'0');
-    return v < 0 ? u'-' + body : body;
-}
-
-// A value as a sign and at least eight digits: "+00001000", "-00001234".
-QString signedEight(const QString &text)
-{
-    const double v = NumberText::roundHalfEven(NumberText::leadingNumber(text));
-    return (v >= 0 ? u'+' : u'-') + QString::number(std::fabs(v), 'f', 0).rightJustified(8, u'0');
-}
-
-QString param(const QStringList &cell, int i)
-{
-    return i < cell.size() ? cell.at(i).trimmed() : QString();
-}
-
-} // namespace
 
 ProgramDocument::ProgramDocument(const Catalogue &catalogue, const clsIniFile &langIni,
                                  Messages &messages, int maxStep, QObject *parent)
@@ -100,59 +69,54 @@ bool ProgramDocument::validCell(int axis, int row) const
     return axis >= 1 && axis <= m_axisCount && row >= 1 && row <= m_maxStep;
 }
 
+ProgCell ProgramDocument::cell(int iAxis, int iStep) const
+{
+    return validCell(iAxis, iStep) ? cellAt(iAxis, iStep).value : ProgCell{};
+}
+
 QStringList ProgramDocument::getProgCell(int iAxis, int iStep) const
 {
-    if (!validCell(iAxis, iStep))
-        return {QString()};
-    const QString text = cellAt(iAxis, iStep).text;
-    if (text.isEmpty())
-        return {QString()};
-
-    QString flat = text;
-    const qsizetype cr = flat.indexOf(u'\r');
-    if (cr >= 0)
-        flat[cr] = u',';
-    QStringList pieces = flat.split(u',');
-    const int cmd = m_catalogue.commandByName(pieces.first());
-    const int n = m_catalogue.paramCount(cmd);
-    pieces.resize(n + 1);
-    pieces[0] = QString::number(cmd);
-    return pieces;
+    return cell(iAxis, iStep).toData();
 }
 
 int ProgramDocument::commandAt(int axis, int row) const
 {
-    return int(NumberText::leadingInteger(getProgCell(axis, row).first()));
+    return cell(axis, row).cmd;
 }
 
-QString ProgramDocument::encodeCell(int cmd, const QStringList &data) const
+QString ProgramDocument::cellText(int axis, int row) const
 {
-    QString text = m_catalogue.name(cmd);
-    const int n = m_catalogue.paramCount(cmd);
-    if (n > 0) {
-        text += u'\r';
-        for (int i = 1; i <= n; ++i) {
-            if (i > 1)
-                text += u',';
-            text += data.at(i).trimmed();
-        }
-    }
+    const ProgCell &c = cellAt(axis, row).value;
+    if (c.isEmpty())
+        return QString();
+    QString text = m_catalogue.name(c.cmd);
+    if (!c.params.isEmpty())
+        text += u'\r' + c.params.join(u',');
     return text;
+}
+
+bool ProgramDocument::putCell(int iAxis, int iStep, const ProgCell &value)
+{
+    // Checked before anything is written, so that icon and text never
+    // disagree about a cell that was refused.
+    if (!validCell(iAxis, iStep) || value.cmd < 1 || value.cmd > Catalogue::kCommandCount)
+        return false;
+    const int n = m_catalogue.paramCount(value.cmd);
+    if (value.params.size() < n)
+        return false;
+    Cell &c = cellAt(iAxis, iStep);
+    c.icon = value.cmd;
+    c.value.cmd = value.cmd;
+    c.value.params.clear();
+    for (int i = 1; i <= n; ++i)
+        c.value.params << trimSpaces(value.param(i));
+    touchRows(iStep, iStep);
+    return true;
 }
 
 bool ProgramDocument::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData)
 {
-    // Checked before anything is written, so that icon and text never
-    // disagree about a cell that was refused.
-    if (!validCell(iAxis, iStep) || iCmd < 1 || iCmd > Catalogue::kCommandCount)
-        return false;
-    if (sData.size() - 1 < m_catalogue.paramCount(iCmd))
-        return false;
-    Cell &cell = cellAt(iAxis, iStep);
-    cell.icon = iCmd;
-    cell.text = encodeCell(iCmd, sData);
-    touchRows(iStep, iStep);
-    return true;
+    return putCell(iAxis, iStep, ProgCell{iCmd, sData.mid(1)});
 }
 
 void ProgramDocument::putNoOp(int iAxis, int iStep)
@@ -205,7 +169,7 @@ bool ProgramDocument::editCell(int iAxis, int iStep, int iCmd, const QStringList
     for (int j = 1; j <= m_axisCount; ++j) {
         if (j == iAxis)
             continue;
-        if (fill || cellAt(j, iStep).text.isEmpty()) {
+        if (fill || cellAt(j, iStep).value.isEmpty()) {
             bPutProgCell(j, iStep, fillCmd, data);
             continue;
         }
@@ -248,28 +212,30 @@ void ProgramDocument::fillStepsNoOp(int firstRow)
     endBulk();
 }
 
-QList<QList<QStringList>> ProgramDocument::steps() const
+ProgStep ProgramDocument::step(int row) const
 {
-    QList<QList<QStringList>> result;
-    for (int row = 1; row <= m_usedSteps; ++row) {
-        QList<QStringList> cells;
-        for (int axis = 1; axis <= m_axisCount; ++axis)
-            cells << getProgCell(axis, row);
-        result << cells;
-    }
+    ProgStep cells;
+    for (int axis = 1; axis <= m_axisCount; ++axis)
+        cells << cell(axis, row);
+    return cells;
+}
+
+QList<ProgStep> ProgramDocument::steps() const
+{
+    QList<ProgStep> result;
+    for (int row = 1; row <= m_usedSteps; ++row)
+        result << step(row);
     return result;
 }
 
-bool ProgramDocument::putSteps(const QList<QList<QStringList>> &steps)
+bool ProgramDocument::putSteps(const QList<ProgStep> &steps)
 {
     beginBulk();
     bool ok = true;
     for (int row = 1; ok && row <= steps.size(); ++row) {
-        const QList<QStringList> &cells = steps.at(row - 1);
-        for (int axis = 1; ok && axis <= cells.size(); ++axis) {
-            const QStringList &data = cells.at(axis - 1);
-            ok = bPutProgCell(axis, row, data.value(0).toInt(), data);
-        }
+        const ProgStep &cells = steps.at(row - 1);
+        for (int axis = 1; ok && axis <= cells.size(); ++axis)
+            ok = putCell(axis, row, cells.at(axis - 1));
     }
     endBulk();
     if (ok)
@@ -323,82 +289,11 @@ bool ProgramDocument::deleteStep(int row)
     return true;
 }
 
-bool ProgramDocument::isAxisParam(const QString &paramNo)
-{
-    const double n = NumberText::leadingNumber(paramNo);
-    return n <= 49 || (n >= 70 && n <= 78) || (n >= 80 && n <= 88);
-}
-
-QString ProgramDocument::formatSendCell(int axis, const QStringList &cell) const
-{
-    const int c = int(NumberText::leadingInteger(cell.value(0)));
-    QString text = m_catalogue.mnemonic(c);
-    if (m_catalogue.hasAxisLetter(c))
-        text += axisLetter(axis);
-    const int n = m_catalogue.paramCount(c);
-    if (n == 0)
-        return text;
-
-    auto rest = [&](int from) {
-        QString s;
-        for (int i = from; i <= n; ++i)
-            s += u',' + param(cell, i);
-        return s;
-    };
-
-    switch (c) {
-    case Catalogue::C:
-        for (int i = 1; i <= n; ++i)
-            text += param(cell, i);
-        break;
-    case Catalogue::S:
-    case Catalogue::U01:
-    case Catalogue::U03:
-        text += withDigits(param(cell, 1), 2) + rest(2);
-        break;
-    case Catalogue::U02:
-        text += param(cell, 1) + u',' + param(cell, 2) + u',' + withDigits(param(cell, 3), 2);
-        break;
-    case Catalogue::P: {
-        const QString p1 = param(cell, 1);
-        QString p2 = param(cell, 2);
-        text += withDigits(p1, 2);
-        const double no = NumberText::roundHalfEven(NumberText::leadingNumber(p1));
-        if (no == 53) {
-            for (int i = 0; i < 4; ++i)
-                text += u',' + p2.mid(i, 1);
-            break;
-        }
-        if (no == 4 || no == 52 || no == 90)
-            p2 = withDigits(p2, 2);
-        else if (no == 22)
-            p2 = withDigits(p2, 3);
-        else if (no == 11 || no == 14 || no == 15 || no == 25 || no == 26 || no == 73)
-            p2 = signedEight(p2);
-        if (isAxisParam(p1))
-            text += axisLetter(axis) + p2;
-        else
-            text += u',' + p2;
-        break;
-    }
-    default:
-        text += param(cell, 1) + rest(2);
-        break;
-    }
-    return text;
-}
-
 QString ProgramDocument::getSendStep(int iStep) const
 {
     if (iStep < 1 || iStep > m_usedSteps)
         return QString();
-    const QStringList first = getProgCell(1, iStep);
-    if (m_catalogue.isSendOnce(int(NumberText::leadingInteger(first.first()))))
-        return formatSendCell(1, first);
-    QStringList parts;
-    for (int axis = 1; axis <= m_axisCount; ++axis)
-        parts << formatSendCell(axis, getProgCell(axis, iStep));
-    return parts.join(u'|');
+    return SendText::step(m_catalogue, step(iStep));
 }
 
 void ProgramDocument::beginBulk()
@@ -478,24 +373,24 @@ QVariant ProgramDocument::data(const QModelIndex &index, int role) const
     if (role == Qt::ToolTipRole) {
         // Over any column of an axis: the text of a label command.
         if (axis <= m_axisCount && commandAt(axis, row) == Catalogue::Label)
-            return getProgCell(axis, row).value(1);
+            return cell(axis, row).param(1);
         return QString();
     }
     if (col % 3 == 0)
         return {}; // separator
-    const Cell &cell = cellAt(axis, row);
+    const int icon = cellAt(axis, row).icon;
     if (col == iconColumn(axis)) {
         switch (role) {
-        case CommandRole: return cell.icon;
-        case Qt::AccessibleTextRole: return m_catalogue.name(cell.icon);
+        case CommandRole: return icon;
+        case Qt::AccessibleTextRole: return m_catalogue.name(icon);
         default: return {};
         }
     }
     switch (role) {
-    case Qt::DisplayRole: return QString(cell.text).replace(u'\r', u'\n');
-    case Qt::AccessibleTextRole: return QString(cell.text).replace(u'\r', u' ');
-    case CellTextRole: return cell.text;
-    case CommandRole: return cell.icon;
+    case Qt::DisplayRole: return cellText(axis, row).replace(u'\r', u'\n');
+    case Qt::AccessibleTextRole: return cellText(axis, row).replace(u'\r', u' ');
+    case CellTextRole: return cellText(axis, row);
+    case CommandRole: return icon;
     default: return {};
     }
 }

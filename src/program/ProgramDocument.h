@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgCell.h"
+
 #include <QAbstractTableModel>
 #include <QStringList>
 
@@ -19,16 +21,19 @@ class clsIniFile;
 // 3a-1, and column 3a separates it from the next axis. A view shows row 0
 // and column 0 as its headers.
 //
-// A cell is stored as its cell text: the command's display name, then, when
-// the command has parameters, a carriage return and the trimmed parameters
-// joined by ",". Beside it the cell's icon, a command number (0: none).
+// A cell is kept as its command number and its parameters (spaces trimmed
+// at both ends), so that a program never depends on the display names of
+// the language file. What the grid shows is the cell text made from it: the
+// command's display name, then, when the command has parameters, a carriage
+// return and the parameters joined by ",". Beside it the cell's icon, a
+// command number (0: none).
 class ProgramDocument : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     enum Role {
-        CellTextRole = Qt::UserRole + 1, // the stored cell text (text columns)
+        CellTextRole = Qt::UserRole + 1, // the cell text (text columns)
         CommandRole,                     // the command number of the cell's icon
     };
 
@@ -59,11 +64,16 @@ public:
     // The window caption: the short file name, with "*" while dirty.
     QString caption() const { return m_caption; }
 
-    // Decodes a cell: element 0 the command number, then its parameters; an
-    // empty cell gives one empty text.
+    // The cell of an axis and row (empty outside the grid).
+    ProgCell cell(int iAxis, int iStep) const;
+    // The cell as cell data: element 0 the command number, then its
+    // parameters; an empty cell gives one empty text.
     QStringList getProgCell(int iAxis, int iStep) const;
-    // Encodes a cell from cell data. Refuses (false, cell unchanged) when
-    // the data holds fewer parameters than the command needs.
+    // Stores a cell. Refuses (false, cell unchanged) a command outside
+    // 1..17 or fewer parameters than the command needs; surplus ones are
+    // dropped.
+    bool putCell(int iAxis, int iStep, const ProgCell &cell);
+    // The same from cell data, for command `iCmd` (element 0 is not read).
     bool bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData);
     // Puts a command's icon on a cell (0 removes it).
     void picturePut(int iAxis, int iStep, int iCmd);
@@ -77,11 +87,13 @@ public:
     bool putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData, DataEntry &entry);
     void fillStepsNoOp(int firstRow);
 
-    // The cell data of steps 1..getStep(), per step one entry per axis.
-    QList<QList<QStringList>> steps() const;
+    // The cells of one row, axes 1..getAxis().
+    ProgStep step(int row) const;
+    // Steps 1..getStep().
+    QList<ProgStep> steps() const;
     // Writes whole steps from step 1 on, as one change, and makes them the
     // program's steps. False (and stopped there) when a cell is refused.
-    bool putSteps(const QList<QList<QStringList>> &steps);
+    bool putSteps(const QList<ProgStep> &steps);
 
     // Inserts an empty step (U00: in every axis) at a row / deletes the step
     // at a row, telling the user when that is not possible. True on success.
@@ -90,8 +102,6 @@ public:
 
     // The transmission text of a step (row 1..): empty after the last step.
     QString getSendStep(int iStep) const;
-    QString formatSendCell(int axis, const QStringList &cell) const;
-    static bool isAxisParam(const QString &paramNo);
 
     // Bulk changes: between beginBulk and endBulk nothing is signalled; the
     // end sends one change for every row touched. Calls may nest.
@@ -116,7 +126,7 @@ signals:
 private:
     struct Cell
     {
-        QString text;
+        ProgCell value;
         int icon = 0;
     };
 
@@ -125,7 +135,7 @@ private:
     const Cell &cellAt(int axis, int row) const { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
     int commandAt(int axis, int row) const;
     void putNoOp(int iAxis, int iStep); // U00:, the no-operation
-    QString encodeCell(int cmd, const QStringList &data) const;
+    QString cellText(int axis, int row) const;
     void touchRows(int first, int last);
     void setCaption(const QString &caption);
     QString headerText(int column) const;

@@ -12,25 +12,14 @@ namespace {
 
 const QLatin1String kLineEnd("\r\n");
 
-// Spaces (and only spaces) removed at both ends: a tab or a line feed is
-// part of the text and is judged by the checks.
-QString trimSpaces(QStringView text)
-{
-    qsizetype from = 0;
-    qsizetype to = text.size();
-    while (from < to && text.at(from) == u' ')
-        ++from;
-    while (to > from && text.at(to - 1) == u' ')
-        --to;
-    return text.mid(from, to - from).toString();
-}
-
 // A text quoted for a one-line reason; control characters shown by name
-// so that a stray line feed does not break the message.
+// so that a stray line feed does not break the message, and a long text
+// cut to its first characters so that the reason stays one readable line.
 QString quoted(const QString &text)
 {
+    constexpr qsizetype kShown = 40;
     QString out = QStringLiteral("\"");
-    for (QChar c : text) {
+    for (QChar c : text.left(kShown)) {
         switch (c.unicode()) {
         case u'\r': out += QLatin1String("[CR]"); break;
         case u'\n': out += QLatin1String("[LF]"); break;
@@ -38,7 +27,10 @@ QString quoted(const QString &text)
         default: out += c;
         }
     }
-    return out + u'"';
+    out += u'"';
+    if (text.size() > kShown)
+        out += QLatin1String("...");
+    return out;
 }
 
 QString number(double value)
@@ -70,32 +62,28 @@ int findCommand(const Catalogue &catalogue, const QString &cell)
 
 // ---- writing -------------------------------------------------------------
 
-QString ProgramFile::formatCell(const Catalogue &catalogue, const QStringList &cellData)
+QString ProgramFile::formatCell(const Catalogue &catalogue, const ProgCell &cell)
 {
-    qint64 cmd = cellData.isEmpty() ? 0 : NumberText::leadingInteger(cellData.first());
-    if (cmd < 1 || cmd > Catalogue::kCommandCount)
-        cmd = Catalogue::U00;
-
-    QString text = catalogue.mnemonic(int(cmd));
-    const int n = catalogue.paramCount(int(cmd));
+    const int cmd = cell.isEmpty() ? int(Catalogue::U00) : cell.cmd;
+    QString text = catalogue.mnemonic(cmd);
+    const int n = catalogue.paramCount(cmd);
     for (int i = 1; i <= n; ++i) {
         if (i > 1)
             text += u':';
-        if (i < cellData.size())
-            text += trimSpaces(cellData.at(i));
+        text += trimSpaces(cell.param(i));
     }
     return text;
 }
 
 QByteArray ProgramFile::writeProgram(const Catalogue &catalogue, int axisCount,
-                                     const QList<QList<QStringList>> &steps)
+                                     const QList<ProgStep> &steps)
 {
     QString text = QLatin1String("AXIS=") + QString::number(axisCount) + kLineEnd;
-    for (const QList<QStringList> &step : steps) {
+    for (const ProgStep &step : steps) {
         for (int axis = 0; axis < axisCount; ++axis) {
             if (axis > 0)
                 text += u',';
-            text += formatCell(catalogue, axis < step.size() ? step.at(axis) : QStringList());
+            text += formatCell(catalogue, step.value(axis));
         }
         text += kLineEnd;
     }
@@ -121,14 +109,14 @@ QStringList ProgramFile::splitLines(const QString &text)
 {
     QStringList lines;
     qsizetype start = 0;
-    for (;;) {
-        const qsizetype cr = text.indexOf(u'\r', start);
-        if (cr < 0)
-            break;
-        lines << text.mid(start, cr - start);
-        start = cr + 1;
-        if (start < text.size() && text.at(start) == u'\n')
-            ++start;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
     }
     if (start < text.size())
         lines << text.mid(start);
@@ -325,9 +313,12 @@ ProgramFile::ReadResult ProgramFile::readProgram(const Catalogue &catalogue, con
         const int lineNo = int(index) + 1;
         if (trimSpaces(text).isEmpty())
             continue;
-        // Steps beyond the capacity are dropped unread.
-        if (result.steps.size() >= maxStep)
-            break;
+        // Steps beyond the capacity are dropped unread, only counted so
+        // that the caller can say so.
+        if (result.steps.size() >= maxStep) {
+            ++result.ignoredLines;
+            continue;
+        }
 
         const QStringList cells = text.split(u',');
         if (cells.size() != result.axisCount)
@@ -336,7 +327,7 @@ ProgramFile::ReadResult ProgramFile::readProgram(const Catalogue &catalogue, con
                               + QLatin1String(" for ") + QString::number(result.axisCount)
                               + QLatin1String(result.axisCount == 1 ? " axis" : " axes"));
 
-        QList<QStringList> step;
+        ProgStep step;
         for (int axis = 1; axis <= result.axisCount; ++axis) {
             const QString &cell = cells.at(axis - 1);
             const QString where = QLatin1String("axis ") + QString::number(axis)
@@ -358,9 +349,7 @@ ProgramFile::ReadResult ProgramFile::readProgram(const Catalogue &catalogue, con
             // What the document stores: the command number and its
             // parameters as written, surplus fields dropped. The checks
             // above guarantee that none is missing.
-            QStringList data = fields.mid(0, catalogue.paramCount(cmd) + 1);
-            data[0] = QString::number(cmd);
-            step << data;
+            step << ProgCell{cmd, fields.mid(1, catalogue.paramCount(cmd))};
         }
         result.steps << step;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgCell.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -16,8 +18,6 @@ class Catalogue;
 // File menu and the command-line tool; opening files, dialogs and messages
 // are the callers' business.
 //
-// Cell data is a list of texts: element 0 the command number in decimal,
-// elements 1..paramCount the parameters; an empty cell is {""}.
 class ProgramFile
 {
 public:
@@ -26,17 +26,16 @@ public:
     // One cell as it stands in the file: the mnemonic, then the parameters
     // (exactly paramCount of them: missing ones empty, surplus dropped),
     // each with spaces removed at both ends, joined by ":".
-    // A cell without a valid command number (an empty cell, or one the
-    // catalogue does not know) is written as "U00:", the no-operation:
-    // the file stays readable and the step keeps its place.
-    static QString formatCell(const Catalogue &catalogue, const QStringList &cellData);
+    // An empty cell is written as "U00:", the no-operation: the file stays
+    // readable and the step keeps its place.
+    static QString formatCell(const Catalogue &catalogue, const ProgCell &cell);
 
     // The whole file: "AXIS=n" and one line per step, axes 1..axisCount of
     // each step joined by "," (a step with fewer cells gets "U00:" for the
     // missing ones, surplus cells are dropped), CR LF after every line,
     // encoded in code page 932. No steps: the header line alone.
     static QByteArray writeProgram(const Catalogue &catalogue, int axisCount,
-                                   const QList<QList<QStringList>> &steps);
+                                   const QList<ProgStep> &steps);
 
     // ---- reading -------------------------------------------------------
 
@@ -45,18 +44,20 @@ public:
         enum Status { Ok, BadHeader, WrongAxisCount, BadLine };
         Status status = Ok;
         int axisCount = -1;              // from the header, -1 when none
-        // Per step, per axis: cell data for the document. Element 0 is the
-        // command number, elements 1..paramCount the parameter fields as
-        // they stand in the file (not trimmed). Empty unless status is Ok.
-        QList<QList<QStringList>> steps;
+        // Per step, per axis: the command and its paramCount parameter
+        // fields as they stand in the file (not trimmed). Empty unless
+        // status is Ok.
+        QList<ProgStep> steps;
+        // Step lines after the step capacity, dropped unread.
+        int ignoredLines = 0;
         int line = 0;                    // 1-based line where reading failed
         QString reason;                  // which cell and which rule failed
     };
 
     // Reads a whole file. The header must give expectedAxisCount; blank
-    // lines are skipped; reading stops silently after maxStep steps, the
-    // remaining lines are not looked at. Any refused step line refuses the
-    // whole file.
+    // lines are skipped; reading stops after maxStep steps: the remaining
+    // lines are not checked, only counted (ignoredLines, blank lines not
+    // counted). Any refused step line refuses the whole file.
     static ReadResult readProgram(const Catalogue &catalogue, const QByteArray &bytes,
                                   int expectedAxisCount, int maxStep);
 
@@ -64,9 +65,10 @@ public:
     // *error when it cannot be read.
     static bool readFileBytes(const QString &path, QByteArray &bytes, QString *error);
 
-    // The decoded text cut into lines. A line ends at CR LF or at a lone
-    // CR; a lone LF is part of the line. Text after the last line end is a
-    // last line of its own when it is not empty.
+    // The decoded text cut into lines. A line ends at CR LF, at a lone CR
+    // or at a lone LF (files written on Linux end their lines so). Text
+    // after the last line end is a last line of its own when it is not
+    // empty.
     static QStringList splitLines(const QString &text);
 
     // The axis count named by the first line of a file, 1..3, or -1.

@@ -1,6 +1,7 @@
 #include "FrmCmd.h"
 
 #include "CmdHost.h"
+#include "CommandDrag.h"
 #include "CommandIcons.h"
 #include "FrmProg.h"
 #include "Twips.h"
@@ -14,15 +15,15 @@
 
 QMimeData *LstCmd::mimeData(const QList<QListWidgetItem *> &items) const
 {
-    auto *mime = new QMimeData;
-    if (!items.isEmpty())
-        mime->setText(items.first()->text());
-    return mime;
+    if (items.isEmpty())
+        return new QMimeData;
+    const QListWidgetItem *item = items.first();
+    return CommandDrag::mimeData(item->data(Qt::UserRole).toInt(), item->text());
 }
 
 QStringList LstCmd::mimeTypes() const
 {
-    return {QStringLiteral("text/plain")};
+    return {QLatin1String(CommandDrag::kMimeType), QStringLiteral("text/plain")};
 }
 
 FrmCmd::FrmCmd(const Catalogue &catalogue, const clsIniFile &langIni, const CommandIcons &icons,

@@ -1,8 +1,10 @@
 #include "FrmProg.h"
 
+#include "CommandDrag.h"
 #include "CommandIcons.h"
 #include "ProgGrid.h"
 #include "config/Messages.h"
+#include "program/AppContext.h"
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
 
@@ -11,26 +13,25 @@
 #include <QMdiArea>
 #include <QScrollBar>
 
-FrmProg::FrmProg(const ProgEnv &env, QWidget *parent)
-    : QMdiSubWindow(parent), m_env(env)
+FrmProg::FrmProg(AppContext &ctx, const CommandIcons &icons, ProgHost &host, QWidget *parent)
+    : QMdiSubWindow(parent), m_ctx(ctx), m_icons(icons), m_host(host)
 {
     setObjectName(QStringLiteral("FrmProg"));
     setAttribute(Qt::WA_DeleteOnClose);
-    m_doc = new ProgramDocument(*env.catalogue, *env.langIni, *env.messages, env.maxStep, this);
-    m_grid = new ProgGrid(*env.icons, this);
+    m_doc = new ProgramDocument(ctx.catalogue, ctx.run.langIni, ctx.messages, ctx.run.maxStep, this);
+    m_grid = new ProgGrid(icons, this);
     m_grid->setModel(m_doc);
     m_grid->setAccessibleName(QStringLiteral("grdProg"));
     setWidget(m_grid);
 
     connect(m_doc, &ProgramDocument::captionChanged, this, &QWidget::setWindowTitle);
-    connect(m_doc, &ProgramDocument::stepCountChanged, this, [this] {
-        if (m_env.host)
-            m_env.host->setMenuEnabled();
-    });
+    connect(m_doc, &ProgramDocument::stepCountChanged, this, [this] { m_host.setMenuEnabled(); });
     connect(m_grid, &ProgGrid::selectionTouched, this, [this] { selectAxisCells(); });
     connect(m_grid, &ProgGrid::axisMoveRequested, this, &FrmProg::moveAxis);
     connect(m_grid, &ProgGrid::editRequested, this, &FrmProg::editAt);
-    connect(m_grid, &ProgGrid::textDropped, this, &FrmProg::dropText);
+    connect(m_grid, &ProgGrid::dropped, this, [this](const QMimeData *mime, int row, int column) {
+        dropCommand(CommandDrag::commandOf(mime, m_ctx.catalogue), row, column);
+    });
 }
 
 void FrmProg::setDocNo(int iNum) { m_doc->setDocNo(iNum); }
@@ -79,9 +80,7 @@ bool FrmProg::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sD
 
 void FrmProg::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData)
 {
-    if (!m_env.host)
-        return;
-    m_doc->putAndFill(iAxis, iStep, iCmd, sData, m_env.host->dataEntry());
+    m_doc->putAndFill(iAxis, iStep, iCmd, sData, m_host.dataEntry());
     selectCell(iStep, ProgramDocument::textColumn(iAxis));
 }
 
@@ -170,19 +169,17 @@ void FrmProg::moveAxis(int delta)
 void FrmProg::editAt(int row, int column)
 {
     const int axis = selectCell(row, column);
-    const QStringList cell = m_doc->getProgCell(axis, row);
-    const int cmd = cell.first().toInt();
-    if (cmd < 1 || !m_env.host)
-        return; // an empty cell: nothing to edit
-    m_doc->editCell(axis, row, cmd, cell, m_env.host->dataEntry());
+    const ProgCell cell = m_doc->cell(axis, row);
+    if (cell.isEmpty())
+        return; // nothing to edit
+    m_doc->editCell(axis, row, cell.cmd, cell.toData(), m_host.dataEntry());
     selectCell(row, ProgramDocument::textColumn(axis));
 }
 
-void FrmProg::dropText(const QString &text, int row, int column)
+void FrmProg::dropCommand(int cmd, int row, int column)
 {
-    const int cmd = m_env.catalogue->commandByName(text);
-    if (cmd == 0)
-        return; // only command names are dropped here
+    if (cmd < 1 || cmd > Catalogue::kCommandCount)
+        return; // only commands are dropped here
 
     if (row < 1) {
         // Dropped on the header row: only the first step is selected.
@@ -193,7 +190,7 @@ void FrmProg::dropText(const QString &text, int row, int column)
     if (QMdiArea *area = mdiArea())
         area->setActiveSubWindow(this);
     const int axis = selectCell(row, column);
-    putAndFill(axis, row, cmd, m_env.catalogue->defaultCellData(cmd));
+    putAndFill(axis, row, cmd, m_ctx.catalogue.defaultCellData(cmd));
 }
 
 void FrmProg::load()
@@ -212,7 +209,7 @@ void FrmProg::initGrid()
         const QSize client = area->viewport()->size();
         resize(int(client.width() * 0.7), int(client.height() * 0.7));
     }
-    m_grid->applyGeometry(getAxis(), m_env.langNo);
+    m_grid->applyGeometry(getAxis(), m_ctx.run.langNo);
     m_grid->setCornerText(m_doc->headerData(0, Qt::Horizontal).toString());
     selectCell(1, 1);
     m_grid->scrollToTop();
@@ -230,11 +227,11 @@ bool FrmProg::queryUnload()
 {
     if (!getDirty())
         return true;
-    switch (m_env.messages->showMessage(0, getFileName(false))) {
+    switch (m_ctx.messages.showMessage(0, getFileName(false))) {
     case MsgAnswer::Yes:
         // Closing goes on only when the program really was saved: a save
         // that was cancelled or failed keeps the window and its changes.
-        return m_env.host && m_env.host->saveProgram(this, false);
+        return m_host.saveProgram(this, false);
     case MsgAnswer::No:
         return true;
     default:

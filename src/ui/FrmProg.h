@@ -6,8 +6,10 @@
 #include <QPersistentModelIndex>
 #include <QStringList>
 
+class CommandIcons;
 class ProgGrid;
 class ProgramDocument;
+struct AppContext;
 
 // A document window: one program shown in its grid. The document itself is
 // the model behind the grid; the operations here add what the grid knows,
@@ -18,7 +20,8 @@ class FrmProg : public QMdiSubWindow
     Q_OBJECT
 
 public:
-    explicit FrmProg(const ProgEnv &env, QWidget *parent = nullptr);
+    // A window of the run `ctx`, held by `host`, drawing the command icons.
+    FrmProg(AppContext &ctx, const CommandIcons &icons, ProgHost &host, QWidget *parent = nullptr);
 
     ProgramDocument *document() const { return m_doc; }
     ProgGrid *grid() const { return m_grid; }
@@ -73,9 +76,11 @@ private:
     void setCurrentQuietly(const QModelIndex &index);
     void moveAxis(int delta);
     void editAt(int row, int column);
-    void dropText(const QString &text, int row, int column);
+    void dropCommand(int cmd, int row, int column);
 
-    ProgEnv m_env;
+    AppContext &m_ctx;
+    const CommandIcons &m_icons;
+    ProgHost &m_host;
     ProgramDocument *m_doc = nullptr;
     ProgGrid *m_grid = nullptr;
     bool m_loaded = false;

@@ -1,5 +1,6 @@
 #include "ProgGrid.h"
 
+#include "CommandDrag.h"
 #include "CommandIcons.h"
 #include "Twips.h"
 #include "program/ProgramDocument.h"
@@ -67,10 +68,10 @@ private:
     const CommandIcons &m_icons;
 };
 
-// Only text (a command's name) may be dropped on the grid.
+// Only a command (or a command's name as text) may be dropped on the grid.
 bool acceptText(QDropEvent *event)
 {
-    if (!event->mimeData()->hasText()) {
+    if (!CommandDrag::canDrop(event->mimeData())) {
         event->ignore();
         return false;
     }
@@ -194,7 +195,7 @@ void ProgGrid::dropEvent(QDropEvent *event)
         return;
     const QModelIndex index = indexAt(event->position().toPoint());
     if (index.isValid())
-        emit textDropped(event->mimeData()->text(), index.row(), index.column());
+        emit dropped(event->mimeData(), index.row(), index.column());
 }
 
 bool ProgGrid::eventFilter(QObject *watched, QEvent *event)
@@ -214,11 +215,11 @@ bool ProgGrid::eventFilter(QObject *watched, QEvent *event)
             const QPoint pos = drop->position().toPoint();
             if (onHorizontal) {
                 const int col = horizontalHeader()->logicalIndexAt(pos.x());
-                emit textDropped(drop->mimeData()->text(), 0, qMax(col, 1));
+                emit dropped(drop->mimeData(), 0, qMax(col, 1));
             } else {
                 const int row = verticalHeader()->logicalIndexAt(pos.y());
                 if (row >= 1)
-                    emit textDropped(drop->mimeData()->text(), row, 0);
+                    emit dropped(drop->mimeData(), row, 0);
             }
             return true;
         }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QMimeData>
 #include <QTableView>
 
 class CommandIcons;
+
 
 // The grid of a document window. It turns the user's gestures into signals
 // for the window: moves by axis, double clicks, dropped command names. Row 0
@@ -23,9 +25,9 @@ signals:
     void axisMoveRequested(int delta);
     // Double click or Enter on a cell (row >= 1, column >= 1).
     void editRequested(int row, int column);
-    // Text dropped on a cell; row 0 is the header row, column 0 the step
-    // number column.
-    void textDropped(const QString &text, int row, int column);
+    // A command dropped on a cell; row 0 is the header row, column 0 the
+    // step number column. The data is valid only during the signal.
+    void dropped(const QMimeData *mime, int row, int column);
     // The current cell or the selection changed.
     void selectionTouched();
 

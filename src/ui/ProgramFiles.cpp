@@ -110,6 +110,13 @@ FrmProg *ProgramFiles::openProgramFile(const QString &path, int axisNum, int max
     form->setFileName(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     form->document()->putSteps(result.steps);
     form->selectCell(1, 1);
+    if (result.ignoredLines > 0) {
+        // The program is open as far as it fits; saving it would leave the
+        // rest out, so the user is told before anything else happens.
+        const QString text = m_langIni.GetINIStr(QStringLiteral("MsgBox"), QStringLiteral("Mes054"));
+        m_messages.show(MsgKind::Warning, MsgButtons::Ok,
+                        text.contains(QLatin1String("%1")) ? text.arg(result.ignoredLines) : text);
+    }
     return form;
 }
 

@@ -1,5 +1,6 @@
 #include "app/clsWindow.h"
 #include "app/dlgInit.h"
+#include "program/AppContext.h"
 #include "app/dlgWait.h"
 #include "config/clsIniFile.h"
 #include "support/AppFixture.h"
@@ -121,12 +122,14 @@ void TestShell::transferPauseClosesItself()
     QTemporaryDir dir;
     QVERIFY(QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), dir.filePath("LANG1.DAT")));
     const clsIniFile lang(dir.filePath("LANG1.DAT"));
-    dlgInit pause(lang);
+    // The run's pause is two seconds; the test shortens it.
+    QCOMPARE(RunIntervals().transferPause, std::chrono::milliseconds(2000));
+    dlgInit pause(lang, std::chrono::milliseconds(50));
     QCOMPARE(pause.findChild<QLabel *>("lblMsg")->text(), lang.GetINIStr("WaitLabel", "Mes001"));
     QVERIFY(pause.windowFlags() & Qt::FramelessWindowHint);
     auto *timer = pause.findChild<QTimer *>("tmrInit");
     QVERIFY(timer && timer->isSingleShot());
-    QCOMPARE(timer->interval(), 2000);
+    QCOMPARE(timer->interval(), 50);
     pause.open();
     QTest::keyClick(&pause, Qt::Key_Escape); // cannot be cut short
     QVERIFY(pause.isVisible());

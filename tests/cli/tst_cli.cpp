@@ -128,16 +128,18 @@ TestCli::Result TestCli::run(const QStringList &args, const QString &home) const
         return r;
     r.exitCode = p.exitCode();
     // UTF-8 lines, each ended by a bare "\n".
-    auto lines = [](const QByteArray &bytes) {
-        QStringList l = QString::fromUtf8(bytes).split(u'\n');
+    auto lines = [](const QString &text) {
+        QStringList l = text.split(u'\n');
         if (l.last().isEmpty())
             l.removeLast();
         else
             l << QStringLiteral("<missing line end>");
         return l;
     };
-    r.out = lines(p.readAllStandardOutput());
-    r.err = lines(p.readAllStandardError());
+    // The transmission texts are the bytes the controller is sent (code
+    // page 932); the messages are UTF-8.
+    r.out = lines(TextCodec::decode(p.readAllStandardOutput()));
+    r.err = lines(QString::fromUtf8(p.readAllStandardError()));
     return r;
 }
 
@@ -173,9 +175,11 @@ void TestCli::commandLine_data()
     row("show of a refused file", {"show", "badcell.txt"}, 1, {}, {"badcell.txt:4: "});
 
     row("150 steps, --axes 1: 100, rest unread", {"check", "--axes", "1", "long1.txt"}, 0,
-        {"long1.txt: ok, 100 steps, 1 axes"}, {});
-    row("150 steps, one-axis header: 100", {"check", "long1.txt"}, 0, {"long1.txt: ok, 100 steps, 1 axes"}, {});
-    row("250 steps, two axes: 200", {"check", "long2.txt"}, 0, {"long2.txt: ok, 200 steps, 2 axes"}, {});
+        {"long1.txt: ok, 100 steps, 1 axes"}, {"long1.txt: warning: 50 step lines after step 100 ignored"});
+    row("150 steps, one-axis header: 100", {"check", "long1.txt"}, 0, {"long1.txt: ok, 100 steps, 1 axes"},
+        {"long1.txt: warning: 50 step lines after step 100 ignored"});
+    row("250 steps, two axes: 200", {"check", "long2.txt"}, 0, {"long2.txt: ok, 200 steps, 2 axes"},
+        {"long2.txt: warning: 50 step lines after step 200 ignored"});
 
     const QStringList usage{"velomat-cli: "};
     row("no arguments", {}, 2, {}, usage);
@@ -228,6 +232,10 @@ void TestCli::show_data()
         << QStringList{"AXIS=2", "D:1000:5000:100,U00:"} << QStringList{"000\tD:A1000,5000,100|U00:"};
     QTest::newRow("#: half-width katakana and colons kept")
         << QStringList{"AXIS=1", QStringLiteral(u"#:ｱｲｳ A:B")} << QStringList{QStringLiteral(u"000\t#:ｱｲｳ A:B")};
+    // Bytes 80 A0 FD FE FF and a stray lead byte 81, as the codec reads them.
+    const QString odd = QString::fromUtf16(u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3\xDC81");
+    QTest::newRow("#: single bytes the converter would change, sent unchanged")
+        << QStringList{"AXIS=1", "#:" + odd} << QStringList{"000\t#:" + odd};
     QTest::newRow("P:53 digits, P:60 and P:4 by number")
         << QStringList{"AXIS=1", "P:53:3121", "P:60:1", "P:4:5"}
         << QStringList{"000\tP:53,3,1,2,1", "001\tP:60,1", "002\tP:04A05"};

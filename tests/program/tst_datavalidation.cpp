@@ -54,8 +54,12 @@ void TestDataValidation::checkRange_data()
 
     QTest::newRow("blank then 007 gives 7") << " 007" << "0" << "199" << true << "7";
     QTest::newRow("minus zero gives 0") << "-0" << "0" << "199" << true << "0";
-    QTest::newRow("lone minus reads 0") << "-" << "0" << "199" << true << "0";
-    QTest::newRow("minus after digits ends the number") << "5-" << "0" << "199" << true << "5";
+    QTest::newRow("lone minus refused") << "-" << "0" << "199" << false << "";
+    QTest::newRow("minus after digits refused") << "5-" << "0" << "199" << false << "";
+    QTest::newRow("double minus refused") << "--5" << "-9" << "9" << false << "";
+    QTest::newRow("minus inside refused") << "1-2" << "0" << "199" << false << "";
+    QTest::newRow("400 nines refused") << QString(400, u'9') << "-99999999" << "99999999" << false << "";
+    QTest::newRow("1 and 309 zeros refused") << "1" + QString(309, u'0') << "0" << "99999999" << false << "";
     QTest::newRow("upper bound inclusive") << "199" << "0" << "199" << true << "199";
     QTest::newRow("above upper bound") << "200" << "0" << "199" << false << "";
     QTest::newRow("lower bound inclusive") << "10" << "10" << "600000" << true << "10";

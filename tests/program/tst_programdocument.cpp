@@ -51,6 +51,8 @@ struct Fixture
         return parts;
     }
 
+    static ProgCell cellOf(const QString &text) { return ProgCell::fromData(data(text)); }
+
     void put(int axis, int row, const QString &text)
     {
         const QStringList d = data(text);
@@ -152,8 +154,9 @@ void TestProgramDocument::decodeResizesToParamCount()
 {
     Fixture f(1);
     f.put(1, 1, "#: a, b");
-    // The cell text has no escape for ",": a label is read back up to it.
-    QCOMPARE(f.doc.getProgCell(1, 1), QStringList({"17", "a"}));
+    // A cell keeps its parameters whole: a label holding "," reads back as
+    // it was put.
+    QCOMPARE(f.doc.getProgCell(1, 1), QStringList({"17", "a, b"}));
     // Missing parameter pieces come back empty, surplus ones are dropped.
     QVERIFY(f.doc.bPutProgCell(1, 3, Catalogue::C, {"8", "1", "", "", ""}));
     QCOMPARE(f.doc.getProgCell(1, 3), QStringList({"8", "1", "", "", ""}));
@@ -366,9 +369,9 @@ void TestProgramDocument::bulkChangesSignalOnce()
 void TestProgramDocument::wholeStepsInAndOut()
 {
     Fixture f(2);
-    const QList<QList<QStringList>> steps{
-        {f.data("H:"), f.data("D: 10 20 5")},
-        {f.data("U00:"), f.data("W: 3")},
+    const QList<ProgStep> steps{
+        {f.cellOf("H:"), f.cellOf("D: 10 20 5")},
+        {f.cellOf("U00:"), f.cellOf("W: 3")},
     };
     QSignalSpy changed(&f.doc, &QAbstractItemModel::dataChanged);
     QVERIFY(f.doc.putSteps(steps));
@@ -378,7 +381,7 @@ void TestProgramDocument::wholeStepsInAndOut()
 
     // A cell short of parameters stops there and leaves the step count.
     Fixture g(1);
-    QVERIFY(!g.doc.putSteps({{g.data("H:")}, {{QString::number(Catalogue::D), "1"}}}));
+    QVERIFY(!g.doc.putSteps({{g.cellOf("H:")}, {ProgCell{Catalogue::D, {"1"}}}}));
     QCOMPARE(g.doc.getStep(), 0);
     QCOMPARE(g.cell(1, 1), QStringLiteral("H:"));
     QCOMPARE(g.cell(1, 2), QString());

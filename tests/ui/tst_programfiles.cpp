@@ -75,7 +75,7 @@ private slots:
     void closingWithYesSaves();
     void refusedFiles_data();
     void refusedFiles();
-    void stepsPastTheLimitDropped();
+    void stepsPastTheLimitWarned();
     void emptyProgram();
 };
 
@@ -232,7 +232,7 @@ void TestProgramFiles::refusedFiles()
     QVERIFY(f.presenter.shown[0].text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", key)));
 }
 
-void TestProgramFiles::stepsPastTheLimitDropped()
+void TestProgramFiles::stepsPastTheLimitWarned()
 {
     AppFixture f(1);
     QByteArray content = "AXIS=1\r\n";
@@ -245,7 +245,10 @@ void TestProgramFiles::stepsPastTheLimitDropped()
     QVERIFY(form);
     QCOMPARE(form->getStep(), 100);
     QCOMPARE(form->getProgCell(1, 100), QStringList({"16", "100"}));
-    QVERIFY(f.presenter.shown.isEmpty());
+    // The user is warned that the rest of the file was left out.
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].kind, MsgKind::Warning);
+    QVERIFY2(f.presenter.shown[0].text.contains(u"50"), qPrintable(f.presenter.shown[0].text));
 
     // Cancelling the open dialog does nothing.
     QVERIFY(!f.main->openProgram());
