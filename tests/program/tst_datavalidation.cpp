@@ -199,6 +199,21 @@ void TestDataValidation::validateData_data()
                                           << 17 << 1 << 1 << QStringList{"17", ""};
     QTest::newRow("label: bar refused") << L << QStringList{"a|b"} << QStringList{"17", ""}
                                         << 17 << 1 << 1 << QStringList{"17", ""};
+    // Decided by the bytes the file and the wire would get: control
+    // characters and characters of two bytes are refused.
+    for (const auto &[name, text] : {std::pair{"label: CR refused", QStringLiteral("a\rb")},
+                                     std::pair{"label: tab refused", QStringLiteral("a\tb")},
+                                     std::pair{"label: U+0080 refused", QStringLiteral("a\u0080")},
+                                     std::pair{"label: no-break space refused", QStringLiteral("a\u00A0")},
+                                     std::pair{"label: ideographic space refused", QString::fromUtf16(u"a\u3000")}})
+        QTest::newRow(name) << L << QStringList{text} << QStringList{"17", ""} << 17 << 1 << 1
+                            << QStringList{"17", ""};
+    QTest::newRow("label: U+F8F0, the single byte A0, kept")
+        << L << QStringList{QString::fromUtf16(u"a\uF8F0")} << QStringList{"17", ""} << 0 << 0 << 0
+        << QStringList{"17", QString::fromUtf16(u"a\uF8F0")};
+    QTest::newRow("AGO: 400 pasted nines refused")
+        << int(Catalogue::AGO) << QStringList{QString(400, u'9')} << QStringList{"1", "0"} << 17 << 1 << 1
+        << QStringList{"1", "0"};
     QTest::newRow("label: data grows") << L << QStringList{"abc"} << QStringList{"17"}
                                        << 0 << 0 << 0 << QStringList{"17", "abc"};
 

@@ -1,9 +1,14 @@
+#include "config/Messages.h"
 #include "config/TextCodec.h"
 #include "config/clsIniFile.h"
 #include "program/Catalogue.h"
+#include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
+#include "support/ScriptedPresenter.h"
 
 #include <QtTest>
+
+#include <functional>
 
 using Result = ProgramFile::ReadResult;
 using Steps = QList<QList<QStringList>>;
@@ -44,6 +49,8 @@ private slots:
     void writeExample();
     void roundTrip_data();
     void roundTrip();
+    void openThenSaveKeepsBytes_data();
+    void openThenSaveKeepsBytes();
 
 private:
     Catalogue m_catalogue;
@@ -196,6 +203,10 @@ void TestProgramFile::cell_data()
     const QString katakana45(45, QChar(0xFF71)); // half-width katakana: one byte each
 
     QTest::newRow("D: first speed above second") << "D:500:100:10" << refused << "greater";
+    QTest::newRow("U01: 400 nines too long to convert") << "U01:" + QString(400, u'9') << refused << "outside";
+    QTest::newRow("AGO: 1 and 309 zeros too long to convert") << "AGO:1" + QString(309, u'0') << refused << "outside";
+    QTest::newRow("AGO: minus and 400 nines") << "AGO:-" + QString(400, u'9') << refused << "outside";
+    QTest::newRow("#: 10000 characters, reason stays short") << "#:" + QString(10000, u'x') << refused << "x\"...";
     QTest::newRow("D: equal speeds") << "D:100:100:10" << QStringList{"6", "100", "100", "10"} << "";
     QTest::newRow("D: fields kept untrimmed") << "D: 100 : 200 :10" << QStringList{"6", " 100 ", " 200 ", "10"} << "";
     QTest::newRow("P:53:3121 digit code") << "P:53:3121" << QStringList{"5", "53", "3121"} << "";
@@ -253,6 +264,7 @@ void TestProgramFile::cell()
         QCOMPARE(int(r.status), int(Result::BadLine));
         QCOMPARE(r.line, 3);
         QVERIFY2(r.reason.startsWith("axis 1") && r.reason.contains(reason), qPrintable(r.reason));
+        QVERIFY2(r.reason.size() < 160, qPrintable(r.reason)); // never the whole cell
         return;
     }
     QCOMPARE(int(r.status), int(Result::Ok));
@@ -293,6 +305,8 @@ void TestProgramFile::stepLimit()
     QCOMPARE(int(r.status), int(Result::Ok));
     QCOMPARE(r.steps.size(), steps);
     QCOMPARE(r.steps.last().first().toData(), (QStringList{"16", QString::number(steps)}));
+    // The lines left out are counted (blank ones not), so the user can be told.
+    QCOMPARE(r.ignoredLines, lineCount - steps);
 }
 
 void TestProgramFile::formatCell_data()
@@ -367,6 +381,104 @@ void TestProgramFile::roundTrip()
         }
     }
     QCOMPARE(ProgramFile::writeProgram(m_catalogue, axes, r.steps), bytes);
+}
+
+namespace {
+
+// Every byte a free text may hold, each alone in a line of its own kind:
+// lead bytes stray (followed by 0x7F, which is no trail byte), the others
+// in runs. The line split takes CR, LF and ",", the writer trims spaces.
+QByteArray everyTextByte()
+{
+    QByteArray file = "AXIS=1\r\n";
+    QByteArray text;
+    auto flush = [&] {
+        file += "#:" + text + "\r\n";
+        text.clear();
+    };
+    for (int b = 0; b <= 0xFF; ++b) {
+        if (b == '\r' || b == '\n' || b == ',' || b == ' ')
+            continue;
+        const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+        const QByteArray token = lead ? QByteArray(1, char(b)) + '\x7F' : QByteArray(1, char(b));
+        if (text.size() + token.size() > 45)
+            flush();
+        text += token;
+    }
+    flush();
+    return file;
+}
+
+// A catalogue whose display names come from `names` (null: the language
+// file's names).
+Catalogue catalogueNamed(const std::function<QString(int)> &names)
+{
+    Catalogue c;
+    c.buildCatalogue(clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
+    c.buildParamRanges();
+    if (names) {
+        for (int cmd = 1; cmd <= Catalogue::kCommandCount; ++cmd) {
+            QStringList row;
+            for (int col = 0; col < Catalogue::kColumnCount; ++col)
+                row << (col == Catalogue::Name ? names(cmd) : c.text(cmd, col));
+            c.setCatalogueRow(cmd, row.join(u'|'));
+        }
+    }
+    return c;
+}
+
+} // namespace
+
+void TestProgramFile::openThenSaveKeepsBytes_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("saved"); // null: the file itself
+
+    const QByteArray same;
+    QTest::newRow("single bytes the converter would change")
+        << QByteArray("AXIS=1\r\n#:\x80\xA0\xFD\xFE\xFF\x81\r\n") << same;
+    QTest::newRow("control bytes 1A 1C 7F 01") << QByteArray("AXIS=1\r\n#:a\x1A\x1C\x7F\x01z\r\n") << same;
+    QTest::newRow("tabs around a label") << QByteArray("AXIS=1\r\n#:\tabc\t\r\nH:\r\n") << same;
+    QTest::newRow("every byte a free text may hold") << everyTextByte() << same;
+    QTest::newRow("two axes, every command")
+        << QByteArray("AXIS=2\r\nH:,H:\r\nD:100:5000:200,D:100:5000:200\r\nAGO:10000,AGO:-500\r\n"
+                      "P:53:3121,P:11:-1234\r\nU02:B:1:5,U02:B:1:5\r\nC:0:1:2:0,S:15\r\nW:10,U00:\r\n"
+                      "#:END,U00:\r\n")
+        << same;
+    QTest::newRow("LF line ends, written with CR LF")
+        << QByteArray("AXIS=1\nH:\nW:1\n") << QByteArray("AXIS=1\r\nH:\r\nW:1\r\n");
+    QTest::newRow("mixed line ends") << QByteArray("AXIS=1\rH:\r\n\nW:1")
+                                     << QByteArray("AXIS=1\r\nH:\r\nW:1\r\n");
+}
+
+// What File > Open reads into a document, File > Save writes back: the same
+// bytes, whatever display names the language file gives the commands.
+void TestProgramFile::openThenSaveKeepsBytes()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, saved);
+    if (saved.isNull())
+        saved = file;
+
+    const QList<std::pair<const char *, std::function<QString(int)>>> namings{
+        {"language file", nullptr},
+        {"no names", [](int) { return QString(); }},
+        {"one name for all", [](int) { return QStringLiteral("Cmd"); }},
+        {"names with commas", [](int cmd) { return QStringLiteral("a,%1").arg(cmd); }},
+    };
+    for (const auto &[naming, names] : namings) {
+        const Catalogue catalogue = catalogueNamed(names);
+        const Result r = ProgramFile::readProgram(catalogue, file, file.startsWith("AXIS=2") ? 2 : 1, 200);
+        QVERIFY2(r.status == Result::Ok, qPrintable(QLatin1String(naming) + u' ' + r.reason));
+
+        clsIniFile lang;
+        ScriptedPresenter presenter;
+        Messages messages(lang, presenter);
+        ProgramDocument doc(catalogue, lang, messages, 200);
+        doc.setAxis(r.axisCount);
+        QVERIFY(doc.putSteps(r.steps));
+        QVERIFY2(ProgramFile::writeProgram(catalogue, r.axisCount, doc.steps()) == saved, naming);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestProgramFile)

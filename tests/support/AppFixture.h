@@ -16,11 +16,14 @@
 // confirmed and the main window is shown.
 struct AppFixture
 {
-    explicit AppFixture(int axes, const QString &commandLine = QString())
+    // Without language files when `languageFiles` is false.
+    explicit AppFixture(int axes, const QString &commandLine = QString(), bool languageFiles = true)
     {
-        for (const char *name : {"LANG0.DAT", "LANG1.DAT"})
-            QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name),
-                        dir.filePath(QLatin1String(name)));
+        for (const char *name : {"LANG0.DAT", "LANG1.DAT"}) {
+            if (languageFiles)
+                QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name),
+                            dir.filePath(QLatin1String(name)));
+        }
         app.start(dir.path(), commandLine);
         app.startDialog()->findChild<QRadioButton *>(QStringLiteral("optType%1").arg(axes - 1))->setChecked(true);
         app.startDialog()->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();

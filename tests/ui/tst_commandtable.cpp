@@ -2,6 +2,7 @@
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
 #include "support/AppFixture.h"
+#include "ui/CommandDrag.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmCmd.h"
 #include "ui/FrmProg.h"
@@ -143,6 +144,9 @@ void TestCommandTable::dragCarriesName()
     LstCmd *list = f.main->commandTable()->list();
     std::unique_ptr<QMimeData> mime(list->mimeData({list->item(5)}));
     QCOMPARE(mime->text(), f.app.context().catalogue.name(Catalogue::D));
+    // The number travels too, so a grid never has to find the command by
+    // a name the language file may give twice.
+    QCOMPARE(CommandDrag::commandOf(mime.get(), f.app.context().catalogue), int(Catalogue::D));
     QVERIFY(list->item(5)->flags() & Qt::ItemIsDragEnabled);
     QVERIFY(!(list->item(5)->flags() & Qt::ItemIsEditable));
 }

@@ -77,6 +77,7 @@ private slots:
     void refusedFiles();
     void stepsPastTheLimitWarned();
     void emptyProgram();
+    void withoutLanguageFileSavesSameBytes();
 };
 
 void TestProgramFiles::saveAndOpenRoundTrip()
@@ -267,6 +268,21 @@ void TestProgramFiles::emptyProgram()
     QVERIFY(opened);
     QCOMPARE(opened->getStep(), 0);
     QVERIFY(!f.item("mnuEdit")->isEnabled());
+}
+
+void TestProgramFiles::withoutLanguageFileSavesSameBytes()
+{
+    AppFixture f(2, QString(), false);
+    const QByteArray content = "AXIS=2\r\nH:,H:\r\nD:100:5000:200,D:100:5000:200\r\n"
+                               "AGO:10000,AGO:-500\r\nW:10,U00:\r\n#:\tEND\x80\xFF\t,U00:\r\n";
+    const QString path = f.dir.filePath(QStringLiteral("in.txt"));
+    const QString copy = f.dir.filePath(QStringLiteral("out.txt"));
+    QVERIFY(writeBytes(path, content));
+    f.fileDialogs->answers = {path, copy};
+    FrmProg *form = f.main->openProgram();
+    QVERIFY(form);
+    f.item("mnuFileSaveAs")->trigger();
+    QCOMPARE(readBytes(copy), content);
 }
 
 QTEST_MAIN(TestProgramFiles)
