@@ -1,0 +1,217 @@
+#include "ComSettings.h"
+
+#include "PortProblem.h"
+#include "config/NumberText.h"
+#include "config/ProgramFolder.h"
+#include "config/TextCodec.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <optional>
+
+namespace {
+
+// The value lists of bps, parity, data and stop; a record's index picks a
+// word (1-based).
+constexpr const char *kBpsList = "4800 9600 19200 38400";
+constexpr const char *kParityList = "N E O";
+constexpr const char *kDataList = "7 8";
+constexpr const char *kStopList = "1 2";
+
+// Largest index of the port and of each line parameter, in record order.
+constexpr int kMaxPort = PortMap::kPortCount;
+constexpr int kMaxParam[] = {4, 3, 2, 2};
+
+// Word `index` of the list; the default index's word when out of range.
+QString word(const char *list, int index, int defaultIndex)
+{
+    const QStringList words = QString::fromLatin1(list).split(u' ');
+    if (index < 1 || index > words.size())
+        index = defaultIndex;
+    return words.value(index - 1);
+}
+
+// The numeric value of character `pos` (1-based) of the text: its leading
+// decimal number, 0 for a non-digit or a missing character.
+int charValue(const QString &text, int pos)
+{
+    return int(NumberText::leadingNumber(text.mid(pos - 1, 1)));
+}
+
+// The first line of the file (up to CR or LF); nothing when the file cannot
+// be opened or read. An empty file gives an empty line.
+std::optional<QString> firstLine(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.read(4096);
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    // CR and LF never occur inside a double-byte character of code page 932.
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            bytes.truncate(i);
+            break;
+        }
+    }
+    return TextCodec::decode(bytes);
+}
+
+} // namespace
+
+ComSettings::ComSettings(const QString &programFolder) : m_folder(programFolder) {}
+
+int ComSettings::getDefaultParam(int n)
+{
+    if (n < 1 || n > 5)
+        return 0;
+    return kDefaults[n - 1] - '0';
+}
+
+QString ComSettings::getComCfgPath() const
+{
+    return ProgramFolder::file(m_folder, QString::fromLatin1(kFileName));
+}
+
+QString ComSettings::readComCfg(const QString &path)
+{
+    std::optional<QString> line = firstLine(path);
+    if (!line) {
+        // Typically there is no file yet: the default line is written and
+        // read back. When it cannot be written (a read-only folder, a
+        // com.cfg that is a folder) the same line is used from memory.
+        const QString fallback = QString::number(m_record.port) + QLatin1String(kDefaults + 1);
+        if (!writeDefaultComCfg(path))
+            return fallback;
+        line = firstLine(path);
+        if (!line)
+            return fallback;
+    }
+    if (line->size() == 5)
+        return *line;
+    writeDefaultComCfg(path);
+    return QString::fromLatin1(kDefaults);
+}
+
+bool ComSettings::writeDefaultComCfg(const QString &path) const
+{
+    return writeLine(path, QString::number(m_record.port) + QLatin1String(kDefaults + 1));
+}
+
+bool ComSettings::writeComCfg(const QString &path) const
+{
+    QString line;
+    for (int v : {m_record.port, m_record.bps, m_record.parity, m_record.data, m_record.stop})
+        line += QString::number(v);
+    return writeLine(path, line);
+}
+
+bool ComSettings::writeLine(const QString &path, const QString &line)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(TextCodec::encode(line) + "\r\n");
+    return file.commit();
+}
+
+void ComSettings::scanPorts()
+{
+    // The map is read at every scan, so an edited ports.cfg counts at the
+    // next start or the next opening of the settings.
+    m_portMap.load(m_folder);
+    m_portMap.lookUpDevices();
+
+    for (int n = 1; n <= PortMap::kPortCount; ++n) {
+        const QString device = m_portMap.device(n);
+        // Opened and closed as the link will open it; the path is used as
+        // given, so a symbolic link (a simulator's, a by-id name) works.
+        QSerialPort port;
+        port.setPortName(device);
+        const bool opened = port.open(QIODevice::ReadWrite);
+        m_usable[n - 1] = opened;
+        m_problem[n - 1] = opened ? QString()
+                                  : PortProblem::diagnose(device, port.error(), port.errorString());
+        port.close();
+    }
+}
+
+void ComSettings::loadPortNo(const QString &text)
+{
+    scanPorts();
+    const int port = charValue(text, 1);
+    m_record.port = (port < 1 || port > kMaxPort) ? 0 : port;
+}
+
+void ComSettings::loadLineParams(const QString &text)
+{
+    int *fields[] = {&m_record.bps, &m_record.parity, &m_record.data, &m_record.stop};
+    for (int i = 0; i < 4; ++i) {
+        const int v = charValue(text, i + 2);
+        *fields[i] = (v < 1 || v > kMaxParam[i]) ? getDefaultParam(i + 2) : v;
+    }
+}
+
+void ComSettings::initComm()
+{
+    const QString path = getComCfgPath();
+    const QString text = readComCfg(path);
+    loadPortNo(text);
+    loadLineParams(text);
+    // The file always ends up in normal form; a folder that cannot be
+    // written keeps the settings in memory only.
+    writeComCfg(path);
+    applyComSettings();
+}
+
+void ComSettings::applyComSettings()
+{
+    if (m_record.port == 0)
+        return;
+    const QStringList words = settingsText().split(u',');
+    SerialLine line;
+    line.device = m_portMap.device(m_record.port);
+    line.baud = words.value(0).toInt();
+    const QString parity = words.value(1);
+    line.parity = parity == u"E"   ? QSerialPort::EvenParity
+                  : parity == u"O" ? QSerialPort::OddParity
+                                   : QSerialPort::NoParity;
+    line.dataBits = words.value(2) == u"7" ? QSerialPort::Data7 : QSerialPort::Data8;
+    line.stopBits = words.value(3) == u"2" ? QSerialPort::TwoStop : QSerialPort::OneStop;
+    m_applied = line;
+}
+
+bool ComSettings::isPortUsable(int p) const
+{
+    if (p == 0)
+        p = m_record.port;
+    return p >= 1 && p <= PortMap::kPortCount && m_usable[p - 1];
+}
+
+QString ComSettings::portProblem(int p) const
+{
+    return (p >= 1 && p <= PortMap::kPortCount) ? m_problem[p - 1] : QString();
+}
+
+bool ComSettings::setComSettings(const ComRecord &record)
+{
+    m_record = record;
+    return writeComCfg(getComCfgPath());
+}
+
+QString ComSettings::settingsText() const
+{
+    return settingsText(m_record);
+}
+
+QString ComSettings::settingsText(const ComRecord &record)
+{
+    return QStringList{word(kBpsList, record.bps, getDefaultParam(2)),
+                       word(kParityList, record.parity, getDefaultParam(3)),
+                       word(kDataList, record.data, getDefaultParam(4)),
+                       word(kStopList, record.stop, getDefaultParam(5))}
+        .join(u',');
+}

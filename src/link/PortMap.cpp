@@ -1,0 +1,158 @@
+#include "PortMap.h"
+
+#include "config/ProgramFolder.h"
+#include "config/TextCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSerialPortInfo>
+
+namespace {
+
+// Largest ports.cfg read; anything beyond is not a port list.
+constexpr qint64 kMaxFileBytes = 64 * 1024;
+
+// The device a link or path finally names; empty when it does not exist.
+QString resolved(const QString &path)
+{
+    return path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
+}
+
+} // namespace
+
+PortMap::PortMap()
+{
+    for (int p = 1; p <= kPortCount; ++p)
+        m_devices[p - 1] = defaultDevice(p);
+}
+
+QString PortMap::defaultDevice(int port)
+{
+    if (!inRange(port))
+        return QString();
+#ifdef Q_OS_WIN
+    // Windows addresses the ports by their own names.
+    return QStringLiteral("COM%1").arg(port);
+#else
+    // USB-serial adapters first (ttyUSB, then CDC-ACM ttyACM), then the
+    // built-in ports.
+    static constexpr const char *kDevices[kPortCount] = {
+        "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyACM1",
+        "/dev/ttyS0",   "/dev/ttyS1",   "/dev/ttyS2",   "/dev/ttyS3"};
+    return QString::fromLatin1(kDevices[port - 1]);
+#endif
+}
+
+void PortMap::load(const QString &folder)
+{
+    *this = PortMap();
+    const QString path = ProgramFolder::file(folder, QString::fromLatin1(kFileName));
+    if (!QFileInfo::exists(path)) {
+        // Written so that the user finds the list to edit; a read-only
+        // folder just keeps the defaults.
+        write(path);
+        return;
+    }
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.read(kMaxFileBytes);
+    if (file.error() != QFileDevice::NoError)
+        return;
+
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    static const QRegularExpression entry(QStringLiteral("^COM([1-8])$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    std::array<bool, kPortCount> seen{};
+    const QStringList lines = TextCodec::decode(bytes).split(lineEnd);
+    for (const QString &line : lines) {
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        const QRegularExpressionMatch m = entry.match(line.left(eq).trimmed());
+        const QString device = line.mid(eq + 1).trimmed();
+        if (!m.hasMatch() || device.isEmpty())
+            continue;
+        const int port = m.captured(1).toInt();
+        if (seen[port - 1])
+            continue;
+        seen[port - 1] = true;
+        m_devices[port - 1] = device;
+    }
+}
+
+bool PortMap::write(const QString &path) const
+{
+    QString text = QStringLiteral("; The serial devices that the port numbers COM1..COM8 stand for.\r\n");
+    for (int p = 1; p <= kPortCount; ++p)
+        text += QStringLiteral("COM%1=%2\r\n").arg(p).arg(m_devices[p - 1]);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(TextCodec::encode(text));
+    return file.commit();
+}
+
+QString PortMap::device(int port) const
+{
+    return inRange(port) ? m_devices[port - 1] : QString();
+}
+
+void PortMap::setDevice(int port, const QString &device)
+{
+    if (inRange(port))
+        m_devices[port - 1] = device;
+}
+
+void PortMap::lookUpDevices(const QString &byIdFolder)
+{
+    m_info = {};
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    const QFileInfoList links = byIdFolder.isEmpty()
+        ? QFileInfoList()
+        : QDir(byIdFolder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
+                                         QDir::Name);
+
+    for (int p = 1; p <= kPortCount; ++p) {
+        const QString target = resolved(m_devices[p - 1]);
+        if (target.isEmpty())
+            continue;
+        PortDevice &info = m_info[p - 1];
+        for (const QSerialPortInfo &port : ports) {
+            if (resolved(port.systemLocation()) == target) {
+                info.description = port.description();
+                info.manufacturer = port.manufacturer();
+                break;
+            }
+        }
+        for (const QFileInfo &link : links) {
+            if (link.canonicalFilePath() == target) {
+                info.byId = link.fileName();
+                break;
+            }
+        }
+    }
+}
+
+PortDevice PortMap::deviceInfo(int port) const
+{
+    return inRange(port) ? m_info[port - 1] : PortDevice();
+}
+
+QString PortMap::deviceText(int port) const
+{
+    if (!inRange(port))
+        return QString();
+    const PortDevice &info = m_info[port - 1];
+    QString about = info.description;
+    if (!info.manufacturer.isEmpty() && !about.contains(info.manufacturer))
+        about = about.isEmpty() ? info.manufacturer : about + QStringLiteral(", ") + info.manufacturer;
+    if (about.isEmpty())
+        about = info.byId;
+    const QString &device = m_devices[port - 1];
+    return about.isEmpty() ? device : device + QStringLiteral(" (") + about + u')';
+}

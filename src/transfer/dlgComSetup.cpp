@@ -1,0 +1,188 @@
+#include "dlgComSetup.h"
+
+#include "config/clsIniFile.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString section() { return QStringLiteral("dlgComSetup"); }
+
+QPushButton *makeButton(const QString &caption, const char *name, const char *tag, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setProperty(clsIniFile::kTagProperty, QLatin1String(tag));
+    return button;
+}
+
+} // namespace
+
+dlgComSetup::dlgComSetup(ComSettings &settings, const clsIniFile &langIni, QWidget *parent)
+    : QDialog(parent), m_settings(settings)
+{
+    setObjectName(section());
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    const ComRecord stored = m_settings.getComSettings();
+    m_work = stored;
+    m_work.port = 0;
+
+    QGroupBox *port = makePortFrame();
+    QGroupBox *bps = makeFrame(QStringLiteral("Cap002"), QString::fromUtf16(u"通信速度 [bps]"),
+                               QStringLiteral("Bps"),
+                               {QStringLiteral("4800"), QStringLiteral("9600"),
+                                QStringLiteral("19200"), QStringLiteral("38400")},
+                               {}, &m_work.bps, m_optBps);
+    QGroupBox *parity = makeFrame(QStringLiteral("Cap003"), QString::fromUtf16(u"ﾊﾟﾘﾃｨ"),
+                                  QStringLiteral("Parity"),
+                                  {QString::fromUtf16(u"なし"), QString::fromUtf16(u"偶数"),
+                                   QString::fromUtf16(u"奇数")},
+                                  {QStringLiteral("Cap004"), QStringLiteral("Cap005"),
+                                   QStringLiteral("Cap006")},
+                                  &m_work.parity, m_optParity);
+    QGroupBox *data = makeFrame(QStringLiteral("Cap007"), QString::fromUtf16(u"ﾃﾞｰﾀ長 [bit]"),
+                                QStringLiteral("Data"), {QStringLiteral("7"), QStringLiteral("8")},
+                                {}, &m_work.data, m_optData);
+    QGroupBox *stop = makeFrame(QStringLiteral("Cap008"), QString::fromUtf16(u"ｽﾄｯﾌﾟﾋﾞｯﾄ長 [bit]"),
+                                QStringLiteral("Stop"), {QStringLiteral("1"), QStringLiteral("2")},
+                                {}, &m_work.stop, m_optStop);
+
+    auto *comReset = makeButton(QString::fromUtf16(u"規定値へ戻す"), "comReset", "Cap009", this);
+    auto *cmdOK = makeButton(QStringLiteral("OK"), "cmdOK", "Cap010", this);
+    auto *cmdCancel = makeButton(QString::fromUtf16(u"ｷｬﾝｾﾙ"), "cmdCancel", "Cap011", this);
+    cmdOK->setDefault(true);
+
+    auto *line = new QGridLayout;
+    line->addWidget(bps, 0, 0);
+    line->addWidget(parity, 0, 1);
+    line->addWidget(data, 1, 0);
+    line->addWidget(stop, 1, 1);
+    line->setRowStretch(2, 1);
+    auto *frames = new QHBoxLayout;
+    frames->addWidget(port, 1);
+    frames->addLayout(line);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(comReset);
+    buttons->addStretch();
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(frames);
+    layout->addLayout(buttons);
+
+    connect(comReset, &QPushButton::clicked, this, &dlgComSetup::comReset_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &dlgComSetup::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &dlgComSetup::reject);
+
+    // Captions and title from the language file; the frames name their
+    // option groups for assistive tools.
+    langIni.CaptionChange(this);
+    setWindowTitle(langIni.GetINIStr(section(), QStringLiteral("Title001")));
+    for (QGroupBox *frame : {port, bps, parity, data, stop})
+        frame->setAccessibleName(frame->title());
+
+    // The stored choice, the port even when it cannot be opened now.
+    if (stored.port != 0)
+        select(m_optPort, stored.port);
+    select(m_optBps, stored.bps);
+    select(m_optParity, stored.parity);
+    select(m_optData, stored.data);
+    select(m_optStop, stored.stop);
+    adjustSize();
+}
+
+QGroupBox *dlgComSetup::makeFrame(const QString &tag, const QString &caption, const QString &name,
+                                  const QStringList &captions, const QStringList &tags, int *field,
+                                  QButtonGroup *&group)
+{
+    auto *frame = new QGroupBox(caption, this);
+    frame->setProperty(clsIniFile::kTagProperty, tag);
+    auto *options = new QVBoxLayout(frame);
+    group = new QButtonGroup(frame);
+    for (int i = 1; i <= captions.size(); ++i) {
+        auto *opt = new QRadioButton(captions[i - 1], frame);
+        opt->setObjectName(QStringLiteral("opt%1%2").arg(name).arg(i));
+        if (i <= tags.size())
+            opt->setProperty(clsIniFile::kTagProperty, tags[i - 1]);
+        group->addButton(opt, i);
+        options->addWidget(opt);
+    }
+    options->addStretch();
+    connect(group, &QButtonGroup::idToggled, this, [field](int id, bool checked) {
+        if (checked)
+            *field = id;
+    });
+    return frame;
+}
+
+QGroupBox *dlgComSetup::makePortFrame()
+{
+    auto *frame = new QGroupBox(QString::fromUtf16(u"通信ﾎﾟｰﾄ番号"), this);
+    frame->setProperty(clsIniFile::kTagProperty, QStringLiteral("Cap001"));
+    auto *grid = new QGridLayout(frame);
+    grid->setColumnStretch(1, 1);
+    m_optPort = new QButtonGroup(frame);
+    const PortMap &map = m_settings.portMap();
+    for (int n = 1; n <= PortMap::kPortCount; ++n) {
+        auto *opt = new QRadioButton(QStringLiteral("COM%1").arg(n), frame);
+        opt->setObjectName(QStringLiteral("optPort%1").arg(n));
+        opt->setEnabled(m_settings.isPortUsable(n));
+        m_optPort->addButton(opt, n);
+
+        // The device beside the option, and why it cannot be used: shown,
+        // not only in the tooltip, so that the user sees what to fix.
+        QString about = map.deviceText(n);
+        const QString problem = m_settings.portProblem(n);
+        if (!m_settings.isPortUsable(n))
+            about += QStringLiteral(": ") + (problem.isEmpty() ? QStringLiteral("cannot be opened") : problem);
+        auto *label = new QLabel(about, frame);
+        label->setObjectName(QStringLiteral("lblPort%1").arg(n));
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        QString tip = about;
+        const QString byId = map.deviceInfo(n).byId;
+        if (!byId.isEmpty() && !about.contains(byId))
+            tip += u'\n' + QLatin1String(PortMap::kByIdFolder) + u'/' + byId;
+        opt->setToolTip(tip);
+        opt->setAccessibleDescription(tip);
+        label->setToolTip(tip);
+
+        grid->addWidget(opt, n - 1, 0);
+        grid->addWidget(label, n - 1, 1);
+    }
+    connect(m_optPort, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            m_work.port = id;
+    });
+    return frame;
+}
+
+void dlgComSetup::select(QButtonGroup *group, int index)
+{
+    if (QAbstractButton *button = group->button(index))
+        button->setChecked(true);
+}
+
+void dlgComSetup::comReset_Click()
+{
+    // The line parameters only; the port choice stays.
+    select(m_optBps, ComSettings::getDefaultParam(2));
+    select(m_optParity, ComSettings::getDefaultParam(3));
+    select(m_optData, ComSettings::getDefaultParam(4));
+    select(m_optStop, ComSettings::getDefaultParam(5));
+}
+
+void dlgComSetup::cmdOK_Click()
+{
+    m_settings.setComSettings(m_work);
+    m_settings.applyComSettings();
+    accept();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "link/ComSettings.h"
+
+#include <QDialog>
+
+class QButtonGroup;
+class QGroupBox;
+class QPushButton;
+class clsIniFile;
+
+// The serial settings dialog: port COM1..COM8, speed, parity, data bits and
+// stop bits as option buttons. It edits a working copy of the settings
+// record; OK stores it in com.cfg and puts it onto the serial line, Cancel
+// leaves everything as it was. Ports that cannot be opened are disabled,
+// and each port shows its device and, where it cannot be used, why.
+class dlgComSetup : public QDialog
+{
+    Q_OBJECT
+
+public:
+    dlgComSetup(ComSettings &settings, const clsIniFile &langIni, QWidget *parent = nullptr);
+
+    // The working copy: what OK would store.
+    ComRecord workingCopy() const { return m_work; }
+
+private:
+    // A frame of option buttons opt<name>1..n with the given captions, each
+    // with the caption key of `tags` when there is one; selecting one stores
+    // its index in `field`.
+    QGroupBox *makeFrame(const QString &tag, const QString &caption, const QString &name,
+                         const QStringList &captions, const QStringList &tags, int *field,
+                         QButtonGroup *&group);
+    // The port frame: the option buttons and, beside each, its device and
+    // why it cannot be used.
+    QGroupBox *makePortFrame();
+    static void select(QButtonGroup *group, int index);
+    void comReset_Click();
+    void cmdOK_Click();
+
+    ComSettings &m_settings;
+    ComRecord m_work;
+    QButtonGroup *m_optPort = nullptr;
+    QButtonGroup *m_optBps = nullptr;
+    QButtonGroup *m_optParity = nullptr;
+    QButtonGroup *m_optData = nullptr;
+    QButtonGroup *m_optStop = nullptr;
+};

@@ -1,0 +1,449 @@
+#include "config/clsIniFile.h"
+#include "link/ComSettings.h"
+#include "link/PortProblem.h"
+#include "support/FileBytes.h"
+#include "transfer/dlgComSetup.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <grp.h>
+#include <pty.h>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(ComRecord)
+
+namespace QTest {
+template <>
+char *toString(const ComRecord &r)
+{
+    return qstrdup(QByteArray::number(r.port) + ' ' + QByteArray::number(r.bps) + ' '
+                   + QByteArray::number(r.parity) + ' ' + QByteArray::number(r.data) + ' '
+                   + QByteArray::number(r.stop));
+}
+} // namespace QTest
+
+namespace {
+
+// A pseudo-terminal pair; its slave stands in for a serial device that opens.
+struct Pty
+{
+    Pty()
+    {
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0)
+            path = QString::fromLocal8Bit(name);
+    }
+    ~Pty()
+    {
+        if (master >= 0)
+            ::close(master);
+        if (slave >= 0)
+            ::close(slave);
+    }
+    int master = -1;
+    int slave = -1;
+    QString path;
+};
+
+// A program folder whose ports.cfg maps every port to a missing device
+// except those given.
+struct Folder
+{
+    explicit Folder(const QMap<int, QString> &devices = {})
+    {
+        QByteArray map;
+        for (int p = 1; p <= 8; ++p)
+            map += QStringLiteral("COM%1=%2\r\n")
+                       .arg(p)
+                       .arg(devices.value(p, dir.filePath(QStringLiteral("absent%1").arg(p))))
+                       .toLocal8Bit();
+        writeBytes(file("ports.cfg"), map);
+    }
+    QString file(const char *name) const { return dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir dir;
+};
+
+ComRecord record(int port, int bps, int parity, int data, int stop)
+{
+    return ComRecord{port, bps, parity, data, stop};
+}
+
+} // namespace
+
+class TestComSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void comCfg_data();
+    void comCfg();
+    void unwritableComCfg();
+    void settingsText_data();
+    void settingsText();
+    void portMapFile_data();
+    void portMapFile();
+    void portMapDefaultsWritten();
+    void deviceInfo();
+    void portProblems_data();
+    void portProblems();
+    void errnoTexts_data();
+    void errnoTexts();
+    void dialogOpens();
+    void dialogEdits_data();
+    void dialogEdits();
+};
+
+void TestComSettings::comCfg_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<ComRecord>("expected");
+    QTest::addColumn<QByteArray>("written");
+
+    QTest::newRow("no file: default line written") << false << QByteArray() << record(0, 2, 1, 2, 1)
+                                                   << QByteArray("02121\r\n");
+    QTest::newRow("empty file") << true << QByteArray() << record(0, 2, 1, 2, 1) << QByteArray("02121\r\n");
+    QTest::newRow("single 3: all defaults, port 0 too")
+        << true << QByteArray("3\r\n") << record(0, 2, 1, 2, 1) << QByteArray("02121\r\n");
+    QTest::newRow("port 9 out of range becomes 0, 38400 kept")
+        << true << QByteArray("94121\r\n") << record(0, 4, 1, 2, 1) << QByteArray("04121\r\n");
+    QTest::newRow("12345: odd parity, data and stop default")
+        << true << QByteArray("12345\r\n") << record(1, 2, 3, 2, 1) << QByteArray("12321\r\n");
+    QTest::newRow("letters read as 0") << true << QByteArray("a3x1z") << record(0, 3, 1, 1, 1)
+                                       << QByteArray("03111\r\n");
+    QTest::newRow("only the first line counts, lone LF")
+        << true << QByteArray("31212\n94121\n") << record(3, 1, 2, 1, 2) << QByteArray("31212\r\n");
+    QTest::newRow("six characters: defaults") << true << QByteArray("312121\r\n") << record(0, 2, 1, 2, 1)
+                                              << QByteArray("02121\r\n");
+}
+
+void TestComSettings::comCfg()
+{
+    QFETCH(bool, exists);
+    QFETCH(QByteArray, content);
+    QFETCH(ComRecord, expected);
+    QFETCH(QByteArray, written);
+
+    Folder folder;
+    if (exists)
+        QVERIFY(writeBytes(folder.file("com.cfg"), content));
+    ComSettings settings(folder.dir.path());
+    QCOMPARE(settings.getComSettings(), record(0, 0, 0, 0, 0));
+    settings.initComm();
+    QCOMPARE(settings.getComSettings(), expected);
+    QCOMPARE(readBytes(folder.file("com.cfg")), written);
+    // Every mapped device is missing: no port can be used.
+    QVERIFY(!settings.isPortUsable(0));
+    QVERIFY(!settings.isPortUsable(expected.port));
+}
+
+void TestComSettings::unwritableComCfg()
+{
+    Folder folder;
+    QVERIFY(QDir(folder.dir.path()).mkdir(QStringLiteral("com.cfg")));
+    ComSettings settings(folder.dir.path());
+    // Must return: the defaults are used from memory.
+    settings.initComm();
+    QCOMPARE(settings.getComSettings(), record(0, 2, 1, 2, 1));
+    QVERIFY(!settings.setComSettings(record(1, 4, 2, 1, 2)));
+    QCOMPARE(settings.getComSettings(), record(1, 4, 2, 1, 2));
+    // The file cannot be read: the default line keeps the port in memory.
+    QCOMPARE(settings.readComCfg(settings.getComCfgPath()), QStringLiteral("12121"));
+}
+
+void TestComSettings::settingsText_data()
+{
+    QTest::addColumn<ComRecord>("rec");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QSerialPort::Parity>("parity");
+    QTest::addColumn<QSerialPort::DataBits>("data");
+    QTest::addColumn<QSerialPort::StopBits>("stop");
+
+    QTest::newRow("defaults") << record(1, 2, 1, 2, 1) << "9600,N,8,1" << 9600 << QSerialPort::NoParity
+                              << QSerialPort::Data8 << QSerialPort::OneStop;
+    QTest::newRow("first words") << record(1, 1, 2, 1, 2) << "4800,E,7,2" << 4800 << QSerialPort::EvenParity
+                                 << QSerialPort::Data7 << QSerialPort::TwoStop;
+    QTest::newRow("last words") << record(1, 4, 3, 2, 1) << "38400,O,8,1" << 38400 << QSerialPort::OddParity
+                                << QSerialPort::Data8 << QSerialPort::OneStop;
+    QTest::newRow("out of range takes the defaults") << record(1, 5, 0, 3, -1) << "9600,N,8,1" << 9600
+                                                     << QSerialPort::NoParity << QSerialPort::Data8
+                                                     << QSerialPort::OneStop;
+}
+
+void TestComSettings::settingsText()
+{
+    QFETCH(ComRecord, rec);
+    QFETCH(QString, text);
+    QFETCH(int, baud);
+    QFETCH(QSerialPort::Parity, parity);
+    QFETCH(QSerialPort::DataBits, data);
+    QFETCH(QSerialPort::StopBits, stop);
+
+    Folder folder({{1, QStringLiteral("/dev/ttyTEST")}});
+    ComSettings settings(folder.dir.path());
+    settings.scanPorts();
+    settings.setComSettings(rec);
+    QCOMPARE(settings.settingsText(), text);
+    settings.applyComSettings();
+    const SerialLine expected{QStringLiteral("/dev/ttyTEST"), baud, parity, data, stop};
+    QCOMPARE(settings.appliedLine(), expected);
+
+    // Port 0: the line stays as it was.
+    settings.setComSettings(record(0, 1, 1, 1, 1));
+    settings.applyComSettings();
+    QCOMPARE(settings.appliedLine(), expected);
+}
+
+void TestComSettings::portMapFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("device");
+
+    const QByteArray edited = "; comment\r\nCOM3 = /dev/ttyXYZ \nbogus line\r\n\r\nCOM9=/dev/nine\r"
+                              "COM3=/dev/second\ncom4=/dev/lower\nCOM5=\nCOM6=/dev/serial/by-id/usb-A=B\n";
+    QTest::newRow("edited entry, blanks trimmed") << edited << 3 << "/dev/ttyXYZ";
+    QTest::newRow("name in small letters, lone CR before") << edited << 4 << "/dev/lower";
+    QTest::newRow("missing entry: default") << edited << 1 << "/dev/ttyUSB0";
+    QTest::newRow("empty device: default") << edited << 5 << "/dev/ttyS0";
+    QTest::newRow("device with '='") << edited << 6 << "/dev/serial/by-id/usb-A=B";
+    QTest::newRow("unknown port ignored") << edited << 9 << "";
+}
+
+void TestComSettings::portMapFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, port);
+    QFETCH(QString, device);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QLatin1String(PortMap::kFileName));
+    QVERIFY(writeBytes(path, content));
+    PortMap map;
+    map.load(dir.path());
+    QCOMPARE(map.device(port), device);
+    // The user's file is left as it is.
+    QCOMPARE(readBytes(path), content);
+}
+
+void TestComSettings::portMapDefaultsWritten()
+{
+    QTemporaryDir dir;
+    PortMap map;
+    map.setDevice(2, QStringLiteral("/dev/other"));
+    map.load(dir.path());
+    QCOMPARE(map.device(2), QStringLiteral("/dev/ttyUSB1"));
+    const QByteArray file = readBytes(dir.filePath(QLatin1String(PortMap::kFileName)));
+    QVERIFY(file.contains("\r\nCOM1=/dev/ttyUSB0\r\nCOM2=/dev/ttyUSB1\r\nCOM3=/dev/ttyACM0\r\n"));
+    QVERIFY(file.endsWith("COM8=/dev/ttyS3\r\n"));
+    QVERIFY(!file.contains("\n\n") && file.count('\n') == file.count("\r\n"));
+
+    // A folder that cannot be written keeps the defaults, nothing else.
+    PortMap nowhere;
+    nowhere.setDevice(1, QStringLiteral("/dev/other"));
+    nowhere.load(dir.filePath(QStringLiteral("gone")));
+    QCOMPARE(nowhere.device(1), PortMap::defaultDevice(1));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
+}
+
+void TestComSettings::deviceInfo()
+{
+    Pty pty;
+    QVERIFY(!pty.path.isEmpty());
+    QTemporaryDir byId;
+    const QString stable = QStringLiteral("usb-Maker_Cable_A1-if00-port0");
+    QVERIFY(QFile::link(pty.path, byId.filePath(stable)));
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), byId.filePath(QStringLiteral("usb-Other-if00"))));
+
+    // The port names a simulator-style link to the same device.
+    Folder folder;
+    const QString link = folder.dir.filePath(QStringLiteral("sim-tty"));
+    QVERIFY(QFile::link(pty.path, link));
+    PortMap map;
+    map.setDevice(2, link);
+    map.setDevice(3, folder.dir.filePath(QStringLiteral("absent")));
+    map.lookUpDevices(byId.path());
+    QCOMPARE(map.deviceInfo(2).byId, stable);
+    QCOMPARE(map.deviceText(2), link + QStringLiteral(" (") + stable + u')');
+    QCOMPARE(map.deviceInfo(3).byId, QString());
+    QCOMPARE(map.deviceText(3), map.device(3));
+}
+
+void TestComSettings::portProblems_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<QString>("problem");
+
+    QTest::newRow("pseudo-terminal opens") << "pty" << true << "";
+    QTest::newRow("link to it opens as given") << "link" << true << "";
+    QTest::newRow("missing device") << "missing" << false << "not present";
+    QTest::newRow("dangling link") << "dangling" << false << "not present";
+    QTest::newRow("regular file") << "file" << false << "not a serial port";
+    QTest::newRow("held by another serial port") << "held" << false << "in use by another program";
+}
+
+void TestComSettings::portProblems()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, usable);
+    QFETCH(QString, problem);
+
+    Pty pty;
+    QVERIFY(!pty.path.isEmpty());
+    QTemporaryDir scratch;
+    QString device = pty.path;
+    if (kind == u"link" || kind == u"dangling") {
+        device = scratch.filePath(QStringLiteral("tty-link"));
+        QVERIFY(QFile::link(kind == u"link" ? pty.path : scratch.filePath(QStringLiteral("none")), device));
+    } else if (kind == u"missing") {
+        device = scratch.filePath(QStringLiteral("ttyNONE"));
+    } else if (kind == u"file") {
+        device = scratch.filePath(QStringLiteral("plain"));
+        QVERIFY(writeBytes(device, "x"));
+    }
+    QSerialPort holder(device);
+    if (kind == u"held")
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+
+    Folder folder({{7, device}});
+    ComSettings settings(folder.dir.path());
+    settings.scanPorts();
+    QCOMPARE(settings.isPortUsable(7), usable);
+    QCOMPARE(settings.portProblem(7), problem);
+    QCOMPARE(settings.portProblem(6), QStringLiteral("not present"));
+}
+
+void TestComSettings::errnoTexts_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("text");
+
+    const QString advice = QStringLiteral(
+        "no permission: add your user to the group dialout (sudo adduser $USER dialout), then log in again");
+    QTest::newRow("ENOENT") << ENOENT << "" << "not present";
+    QTest::newRow("ENXIO") << ENXIO << "" << "not present";
+    QTest::newRow("EIO: built-in port without hardware") << EIO << "" << "not present";
+    QTest::newRow("EBUSY") << EBUSY << "" << "in use by another program";
+    QTest::newRow("EACCES names the owning group") << EACCES << "dialout" << advice;
+    QTest::newRow("EPERM names the owning group") << EPERM << "dialout" << advice;
+    QTest::newRow("EACCES on a root device: no group advice") << EACCES << "root" << "no permission";
+    QTest::newRow("other errors: the system's text")
+        << EISDIR << "" << QStringLiteral("cannot be opened: ") + QString::fromLocal8Bit(strerror(EISDIR));
+}
+
+void TestComSettings::errnoTexts()
+{
+    QFETCH(int, error);
+    QFETCH(QString, group);
+    QFETCH(QString, text);
+
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyX"));
+    QVERIFY(writeBytes(device, ""));
+    if (!group.isEmpty()) {
+        const struct group *gr = ::getgrnam(group.toLocal8Bit().constData());
+        if (!gr || ::chown(QFile::encodeName(device).constData(), uid_t(-1), gr->gr_gid) != 0)
+            QSKIP("the group cannot be given to a file here");
+        QCOMPARE(PortProblem::owningGroup(device), group);
+    }
+    QCOMPARE(PortProblem::fromErrno(error, device), text);
+}
+
+void TestComSettings::dialogOpens()
+{
+    Pty pty;
+    Folder folder({{2, pty.path}});
+    QVERIFY(writeBytes(folder.file("com.cfg"), "14212\r\n"));
+    ComSettings settings(folder.dir.path());
+    settings.initComm();
+    dlgComSetup dlg(settings, clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
+
+    QCOMPARE(dlg.objectName(), QStringLiteral("dlgComSetup"));
+    QVERIFY(dlg.isModal());
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Communication settings"));
+    QCOMPARE(dlg.findChild<QRadioButton *>("optParity3")->text(), QStringLiteral("Odd"));
+    QCOMPARE(dlg.findChild<QPushButton *>("comReset")->text(), QStringLiteral("Restore defaults"));
+    QList<QString> groups;
+    for (QGroupBox *frame : dlg.findChildren<QGroupBox *>())
+        groups << frame->accessibleName();
+    QCOMPARE(groups, (QList<QString>{"Serial port", "Speed [bps]", "Parity", "Data length [bit]",
+                                     "Stop bit length [bit]"}));
+
+    // The stored port could not be opened: selected, disabled, reason shown.
+    auto *com1 = dlg.findChild<QRadioButton *>("optPort1");
+    QVERIFY(com1->isChecked());
+    QVERIFY(!com1->isEnabled());
+    const QString reason = folder.dir.filePath(QStringLiteral("absent1")) + QStringLiteral(": not present");
+    QCOMPARE(dlg.findChild<QLabel *>("lblPort1")->text(), reason);
+    QVERIFY(dlg.findChild<QLabel *>("lblPort1")->isVisibleTo(&dlg));
+    QCOMPARE(com1->accessibleDescription(), reason);
+    QVERIFY(dlg.findChild<QRadioButton *>("optPort2")->isEnabled());
+    QCOMPARE(dlg.findChild<QLabel *>("lblPort2")->text(), pty.path);
+    for (const char *name : {"optBps4", "optParity2", "optData1", "optStop2"})
+        QVERIFY2(dlg.findChild<QRadioButton *>(name)->isChecked(), name);
+    QCOMPARE(dlg.workingCopy(), record(1, 4, 2, 1, 2));
+}
+
+void TestComSettings::dialogEdits_data()
+{
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<ComRecord>("working");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("applied");
+
+    QTest::newRow("COM2 19200 even 8 1, OK: stored and applied")
+        << QStringList{"optPort2", "optBps3", "optParity2", "optData2", "optStop1", "cmdOK"}
+        << record(2, 3, 2, 2, 1) << QByteArray("23221\r\n") << "19200,E,8,1";
+    QTest::newRow("restore defaults keeps the port, Cancel keeps the file")
+        << QStringList{"optPort3", "optBps4", "optParity3", "optData1", "optStop2", "comReset", "cmdCancel"}
+        << record(3, 2, 1, 2, 1) << QByteArray("22111\r\n") << "9600,N,7,1";
+    QTest::newRow("restore defaults, OK")
+        << QStringList{"optPort3", "optBps4", "optParity3", "comReset", "cmdOK"} << record(3, 2, 1, 2, 1)
+        << QByteArray("32121\r\n") << "9600,N,8,1";
+}
+
+void TestComSettings::dialogEdits()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(ComRecord, working);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, applied);
+
+    Pty com2, com3;
+    Folder folder({{2, com2.path}, {3, com3.path}});
+    QVERIFY(writeBytes(folder.file("com.cfg"), "22111\r\n"));
+    ComSettings settings(folder.dir.path());
+    settings.initComm();
+    const ComRecord before = settings.getComSettings();
+    dlgComSetup dlg(settings, clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
+
+    for (const QString &name : clicks) {
+        auto *button = dlg.findChild<QAbstractButton *>(name);
+        QVERIFY2(button && button->isEnabled(), qPrintable(name));
+        button->click();
+    }
+    const bool ok = clicks.last() == u"cmdOK";
+    QCOMPARE(dlg.result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+    QCOMPARE(dlg.workingCopy(), working);
+    QCOMPARE(readBytes(folder.file("com.cfg")), file);
+    QCOMPARE(settings.getComSettings(), ok ? working : before);
+    QCOMPARE(settings.settingsText(), applied);
+    const QString device = settings.getComSettings().port == 3 ? com3.path : com2.path;
+    QCOMPARE(settings.appliedLine().device, device);
+    QCOMPARE(settings.appliedLine().baud, applied.section(u',', 0, 0).toInt());
+}
+
+QTEST_MAIN(TestComSettings)
+#include "tst_comsettings.moc"
