@@ -1,0 +1,94 @@
+#include "ReplyWriter.h"
+
+#include "Pty.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// How long to wait before retrying when the line takes no more bytes.
+constexpr int kLineFullRetryMs = 2;
+
+} // namespace
+
+ReplyWriter::ReplyWriter(Pty &pty, QObject *parent)
+    : QObject(parent)
+    , m_pty(pty)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &ReplyWriter::pump);
+}
+
+void ReplyWriter::setChunking(int size, int gapMs)
+{
+    m_chunkSize = std::max(0, size);
+    m_chunkGapMs = std::max(0, gapMs);
+}
+
+void ReplyWriter::send(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    if (m_chunkSize <= 0) {
+        m_pieces.append({bytes, 0});
+    } else {
+        for (qsizetype at = 0; at < bytes.size(); at += m_chunkSize)
+            m_pieces.append({bytes.mid(at, m_chunkSize), at == 0 ? 0 : m_chunkGapMs});
+    }
+    if (!m_timer.isActive())
+        pump();
+}
+
+void ReplyWriter::clear()
+{
+    m_pieces.clear();
+    m_timer.stop();
+    m_clock.invalidate();
+}
+
+void ReplyWriter::pump()
+{
+    while (!m_pieces.isEmpty()) {
+        Piece &piece = m_pieces.first();
+        if (piece.gapMs > 0) {
+            const int gap = std::exchange(piece.gapMs, 0);
+            m_clock.invalidate();
+            m_timer.start(gap);
+            return;
+        }
+        qint64 count = piece.bytes.size();
+        if (m_baud > 0) {
+            if (!m_clock.isValid()) {
+                m_clock.start();
+                m_clockBytes = 0;
+            }
+            // Byte k of a run leaves k byte times after the first.
+            const double byteNs = 1e10 / m_baud;
+            const double elapsed = double(m_clock.nsecsElapsed());
+            const qint64 due = qint64(elapsed / byteNs) + 1 - m_clockBytes;
+            if (due <= 0) {
+                const double waitMs = (double(m_clockBytes) * byteNs - elapsed) / 1e6;
+                m_timer.start(std::max(1, int(std::ceil(waitMs))));
+                return;
+            }
+            count = std::min(count, due);
+        }
+        const qint64 written = m_pty.write(piece.bytes.constData(), count);
+        if (written < 0) {
+            clear();
+            return;
+        }
+        if (written == 0) {
+            m_timer.start(kLineFullRetryMs);
+            return;
+        }
+        m_clockBytes += written;
+        piece.bytes.remove(0, written);
+        if (piece.bytes.isEmpty())
+            m_pieces.removeFirst();
+    }
+    m_clock.invalidate();
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "SimFault.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// How the simulated controller behaves on its line.
+struct SimOptions
+{
+    // The line end of every reply: "\r", "\n" or "\r\n".
+    QByteArray eol = "\r\n";
+    // 0: replies go out at once; otherwise they are paced at this rate,
+    // ten bits per byte.
+    int baud = 0;
+    // 0: a reply goes out in one piece; otherwise in chunks of this many
+    // bytes with chunkGapMs between them.
+    int chunkSize = 0;
+    int chunkGapMs = 5;
+    QList<SimFault> faults;
+    // A text file that keeps the channels across runs: read at start,
+    // written after every program write. Empty: memory only.
+    QString storeFile;
+};
