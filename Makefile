@@ -1,6 +1,6 @@
 # Velomat: the everyday commands.
 #   make        install what is missing and build
-#   make run    build and start the editor
+#   make run    build and start the editor, the simulated controller beside it
 #   make test   build and run every test (offscreen)
 #   make bench  build and run the benchmarks
 #   make clean  remove the build folder
@@ -26,7 +26,7 @@ build: configure
 	@cmake --build $(BUILD) --parallel
 
 run: build
-	$(BUILD)/bin/velomat $(ARGS)
+	@scripts/run-with-sim $(BUILD) $(ARGS)
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --parallel 2

@@ -1,11 +1,13 @@
 #include "MDIFormMain.h"
 
-#include "program/AppContext.h"
 #include "clsWindow.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
 #include "dlgInit.h"
+#include "dlgWait.h"
+#include "link/AppContext.h"
 #include "program/ProgramDocument.h"
+#include "transfer/dlgComSetup.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmProg.h"
 #include "ui/DataEntryDialog.h"
@@ -49,13 +51,21 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
 
     buildMenus();
 
+    // The link locks the window while it lets events run in its pause; a
+    // download sends the active document.
+    connect(&ctx.link, &SerialLink::uiLocked, this, [this](bool locked) { setEnabled(!locked); });
+    ctx.commands.setStepSource(this);
+
     // The parameter editor's item and the separator above it stay hidden for
     // the whole run.
     m_mnuLine2->setVisible(false);
     m_mnuFilePara->setVisible(false);
 }
 
-MDIFormMain::~MDIFormMain() = default;
+MDIFormMain::~MDIFormMain()
+{
+    m_ctx.commands.setStepSource(nullptr);
+}
 
 QAction *MDIFormMain::addMenu(const QString &name, const QString &stored, const QString &tag)
 {
@@ -203,16 +213,26 @@ void MDIFormMain::ShowMainDialog()
 
 void MDIFormMain::setUpSerialLink()
 {
-    // The serial link is set up here: the port scan and the stored serial
-    // settings of com.cfg applied to the port. No link exists yet in this
-    // build, so there is nothing to set up and no port counts as usable.
+    // The port scan and the stored serial settings of com.cfg put onto the
+    // port.
+    m_ctx.initComm();
 }
 
 bool MDIFormMain::isPortUsable() const
 {
-    // Whether the configured serial port can be opened; without the serial
-    // link there is no configured port.
-    return false;
+    return m_ctx.comSettings.isPortUsable(0);
+}
+
+int MDIFormMain::getStep() const
+{
+    const FrmProg *form = activeForm();
+    return form ? form->getStep() : 0;
+}
+
+QString MDIFormMain::getSendStep(int step) const
+{
+    const FrmProg *form = activeForm();
+    return form ? form->getSendStep(step) : QString();
 }
 
 void MDIFormMain::initMainWindow()
@@ -352,8 +372,11 @@ void MDIFormMain::transferPause()
 void MDIFormMain::mnuComParam_Click()
 {
     setMenuDispCmd(false);
-    // The serial settings are refreshed and their dialog opened here, once
-    // the serial link exists.
+    // Port scan and settings file fresh before the dialog shows them.
+    m_ctx.initComm();
+    dlgComSetup dialog(m_ctx.comSettings, m_ctx.run.langIni, this);
+    dialog.exec();
+    updateMenus();
 }
 
 void MDIFormMain::mnuComTx_Click()
@@ -379,8 +402,13 @@ void MDIFormMain::mnuComExe_Click()
 
 void MDIFormMain::mnuCommChk_Click()
 {
-    // The link check sends its first command and waits in dlgWait here,
-    // once the serial link exists.
+    // The wait window stays until the check closes it: answer handled or
+    // reply time-out.
+    dlgWait wait(m_ctx.run.langIni, this);
+    m_ctx.commands.setWaitView(&wait);
+    m_ctx.commands.startCommCheck();
+    wait.ShowDialog();
+    m_ctx.commands.setWaitView(nullptr);
 }
 
 void MDIFormMain::closeEvent(QCloseEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/LinkViews.h"
 #include "ui/CmdHost.h"
 #include "ui/ProgHost.h"
 
@@ -24,7 +25,7 @@ struct AppContext;
 // The main window: a frame for the program documents, with the menu bar
 // through which every operation is reached. The menus are enabled only when
 // their operation makes sense for the active document.
-class MDIFormMain : public QMainWindow, public ProgHost, public CmdHost
+class MDIFormMain : public QMainWindow, public ProgHost, public CmdHost, public StepSource
 {
     Q_OBJECT
 
@@ -68,6 +69,10 @@ public:
     // A menu item (action) or menu by its name, e.g. "mnuFileSave", "mnuEdit",
     // as a test or an accessibility client finds it; null for no such item.
     QAction *item(const QString &name) const;
+
+    // The active document as the download sends it.
+    int getStep() const override;
+    QString getSendStep(int step) const override;
 
     // Applies the enabling rules of every menu item to the present state:
     // the active document, its step count and the serial port.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "program/AppContext.h"
+#include "link/AppContext.h"
 #include "frmStart.h"
 
 #include <QObject>

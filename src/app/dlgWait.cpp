@@ -17,7 +17,8 @@ dlgWait::dlgWait(const clsIniFile &langIni, QWidget *parent)
 
 void dlgWait::ShowDialog()
 {
-    m_finishing = false;
+    if (m_finishing)
+        return;
     exec();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/LinkViews.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -7,16 +9,18 @@ class clsIniFile;
 
 // Shown while the link check runs; closed by the check itself when the
 // controller's answer has been handled or the reply time-out expired.
-class dlgWait : public QDialog
+class dlgWait : public QDialog, public WaitView
 {
     Q_OBJECT
 
 public:
     explicit dlgWait(const clsIniFile &langIni, QWidget *parent = nullptr);
 
-    // Shows the window modally until finish() is called.
+    // Shows the window modally until finish() is called; at once returns
+    // when the check was over before the window could show.
     void ShowDialog();
     void finish();
+    void closeWait() override { finish(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,6 +1,6 @@
 #include "frmStart.h"
 
-#include "program/AppContext.h"
+#include "link/AppContext.h"
 #include "config/ControllerType.h"
 
 #include <QCloseEvent>

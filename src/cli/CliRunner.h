@@ -1,11 +1,14 @@
 #pragma once
 
 #include "config/MessagePresenter.h"
-#include "program/AppContext.h"
+#include "link/AppContext.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QEventLoop;
 class QIODevice;
 class QTextStream;
 
@@ -21,8 +24,9 @@ class CliRunner
 public:
     enum ExitCode {
         Success = 0,
-        Refused = 1,
+        Refused = 1,    // a file refused, an error reply
         UsageError = 2,
+        LinkFailed = 4, // no answer, a port that cannot be opened or went away
     };
 
     // The run is built as the editor builds it, with the language file
@@ -37,6 +41,7 @@ public:
 
 private:
     struct Loaded;
+    struct LinkOptions;
 
     int check(const QStringList &files, int axes);
     int show(const QString &file, int axes);
@@ -45,18 +50,33 @@ private:
     QString helpText() const;
     int usageError(const QString &text);
 
+    // The controller commands.
+    int ping();
+    int status(int channel);
+    // The port and line of the options, else of com.cfg, put in place;
+    // false (after a usage error on `err`) when there is none.
+    bool setUpLine(const LinkOptions &options, int *code);
+    // Runs the event loop until `done` is called or the link fails; the
+    // outcome is the exit code.
+    int runExchange(const std::function<void()> &start, QEventLoop &loop);
+    void writeLog() const;
+
     // Whatever would be asked or reported in a box goes to `err`.
     class StderrPresenter : public MessagePresenter
     {
     public:
         explicit StderrPresenter(QTextStream &err) : m_err(err) {}
         int present(MsgKind, MsgButtons buttons, const QString &, const QString &text) override;
+        // The controller commands report their outcome themselves.
+        bool quiet = false;
 
     private:
         QTextStream &m_err;
     };
 
     StderrPresenter m_presenter;
+    QString m_logPath;
+    QStringList m_log;
     AppContext m_ctx;
     QIODevice &m_outDevice;
     QTextStream &m_out;

@@ -51,20 +51,26 @@ QString Messages::compose(int no, const QString &text, const QString &keyText)
     }
 }
 
-int Messages::showMessage(int no, const QString &text) const
+QString Messages::keyText(const QString &key) const
+{
+    return m_langIni.GetINIStr(QString::fromLatin1(kSection), key);
+}
+
+QString Messages::messageText(int no, const QString &text) const
 {
     const Entry e = entry(no);
-    const QString keyText = *e.key ? m_langIni.GetINIStr(QString::fromLatin1(kSection),
-                                                         QString::fromLatin1(e.key))
-                                   : QString();
+    return compose(no, text, *e.key ? keyText(QString::fromLatin1(e.key)) : QString());
+}
+
+int Messages::showMessage(int no, const QString &text) const
+{
     const MsgButtons buttons = no == 0 ? MsgButtons::YesNoCancel : MsgButtons::Ok;
-    return show(e.kind, buttons, compose(no, text, keyText));
+    return show(entry(no).kind, buttons, messageText(no, text));
 }
 
 int Messages::showKey(const QString &key, MsgKind kind) const
 {
-    return show(kind, MsgButtons::Ok,
-                m_langIni.GetINIStr(QString::fromLatin1(kSection), key));
+    return show(kind, MsgButtons::Ok, keyText(key));
 }
 
 int Messages::show(MsgKind kind, MsgButtons buttons, const QString &text) const

@@ -30,6 +30,10 @@ public:
 
     // Shows a text of section "MsgBox" directly, outside the numbered table.
     int showKey(const QString &key, MsgKind kind) const;
+    // The text of a key of section "MsgBox".
+    QString keyText(const QString &key) const;
+    // The text message `no` shows with the given text.
+    QString messageText(int no, const QString &text = QString()) const;
 
     // Shows a composed text with the program's title (for the few boxes
     // whose text is not in section "MsgBox").

@@ -1,13 +1,16 @@
 #pragma once
 
-#include "Catalogue.h"
+#include "CommandSet.h"
+#include "ComSettings.h"
+#include "SerialLink.h"
 #include "config/Messages.h"
 #include "config/RunContext.h"
+#include "program/Catalogue.h"
 
 #include <chrono>
 
-// The pauses of a run. Tests shorten them so that none waits out a real
-// pause.
+// The pauses of a run that are not the link's own. Tests shorten them so
+// that none waits out a real pause.
 struct RunIntervals
 {
     // The pause window shown before a transfer dialog opens.
@@ -16,13 +19,15 @@ struct RunIntervals
 
 // Everything that lives for the whole run, one instance each: the settings
 // fixed at start-up (language, controller type), the command catalogue with
-// the parameter limits, the message boxes, the document numbering and the
-// pauses. The editor and velomat-cli build it the same way, in the same
-// order; a test builds its own. Handed by reference to whoever needs it.
+// the parameter limits, the message boxes, the document numbering, the
+// serial settings, the serial link and the controller command set. The
+// editor and velomat-cli build it the same way, in the same order; a test
+// builds its own. Handed by reference to whoever needs it.
 struct AppContext
 {
     explicit AppContext(MessagePresenter &presenter)
-        : messages(run.langIni, presenter) {}
+        : messages(run.langIni, presenter), comSettings(QString()),
+          link(comSettings.appliedLine()), commands(link, messages) {}
     AppContext(const AppContext &) = delete;
     AppContext &operator=(const AppContext &) = delete;
 
@@ -31,17 +36,27 @@ struct AppContext
     void chooseLanguage(const QString &programFolder, const QString &commandLine)
     {
         run.chooseLanguage(programFolder, commandLine);
+        comSettings.setProgramFolder(programFolder);
     }
     // The controller type confirmed: axis count and step capacity.
     void setControllerType(int type) { run.setControllerType(type); }
     // What the main window builds once the type is confirmed: document
-    // numbering from 1, the command catalogue from the language file, then
-    // the parameter limit table.
+    // numbering from 1 with no transfer dialog open, the command catalogue
+    // from the language file, then the parameter limit table.
     void buildRunObjects()
     {
         nextDocNo = 1;
+        link.bDownOpen = false;
         catalogue.buildCatalogue(run.langIni);
         catalogue.buildParamRanges();
+    }
+    // The serial link set up afresh: ports probed (the link's own port
+    // closed first, so that it does not count as busy), com.cfg read and
+    // rewritten, the line applied.
+    void initComm()
+    {
+        link.closePort();
+        comSettings.initComm();
     }
     // The number for a new document window; never reused within a run.
     int takeDocNo() { return nextDocNo++; }
@@ -49,6 +64,9 @@ struct AppContext
     RunContext run;
     Catalogue catalogue;
     Messages messages;
+    ComSettings comSettings;
+    SerialLink link;
+    CommandSet commands;
     RunIntervals intervals;
     int nextDocNo = 1;
 };

@@ -4,7 +4,7 @@
 #include "CommandIcons.h"
 #include "ProgGrid.h"
 #include "config/Messages.h"
-#include "program/AppContext.h"
+#include "link/AppContext.h"
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
 

@@ -1,6 +1,6 @@
 #include "app/clsWindow.h"
 #include "app/dlgInit.h"
-#include "program/AppContext.h"
+#include "link/AppContext.h"
 #include "app/dlgWait.h"
 #include "config/clsIniFile.h"
 #include "support/AppFixture.h"

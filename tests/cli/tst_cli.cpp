@@ -193,7 +193,10 @@ void TestCli::commandLine_data()
     row("--axes x", {"check", "--axes", "x", "one.txt"}, 2, {}, usage);
     row("--axes without value", {"check", "one.txt", "--axes"}, 2, {}, usage);
     row("unknown option", {"check", "--bogus", "one.txt"}, 2, {}, usage);
-    for (const char *cmd : {"ping", "status", "download", "upload", "run", "stop"}) {
+    row("ping takes no FILE", {"ping", "--port", "/dev/null", "one.txt"}, 2, {}, usage);
+    row("--channel 16", {"status", "--channel", "16"}, 2, {}, usage);
+    row("--baud 1200", {"ping", "--port", "/dev/null", "--baud", "1200"}, 2, {}, usage);
+    for (const char *cmd : {"download", "upload", "run", "stop"}) {
         const QString c = QString::fromLatin1(cmd);
         QTest::addRow("%s not available", cmd)
             << QStringList{c, "--port", "/dev/null", "one.txt"} << 2 << QStringList()

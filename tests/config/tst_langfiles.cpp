@@ -29,7 +29,7 @@ const KeyRange kKeys[] = {
     {"dlgDown", "Cap", 1, 4, 3},       {"dlgDown", "Mes", 1, 2, 3},
     {"dlgUP", "Title", 1, 1, 3},       {"dlgUP", "Cap", 1, 4, 3},
     {"WaitLabel", "Mes", 1, 2, 3},     {"MsgBox", "Mes", 0, 21, 3},
-    {"MsgBox", "Mes", 50, 54, 3},      {"Tool", "Mes", 0, 17, 3},
+    {"MsgBox", "Mes", 50, 55, 3},      {"Tool", "Mes", 0, 17, 3},
     {"Tool", "Mes", 101, 103, 3},      {"Tool", "Mes", 105, 109, 3},
     {"Tool", "Mes", 111, 113, 3},      {"Tool", "Mes", 116, 117, 3},
     {"Tool", "Mes", 203, 203, 3},      {"Tool", "Mes", 211, 213, 3},
