@@ -409,6 +409,9 @@ void MDIFormMain::mnuCommChk_Click()
     m_ctx.commands.startCommCheck();
     wait.ShowDialog();
     m_ctx.commands.setWaitView(nullptr);
+    // Window managers do not all give the focus back once the wait window
+    // and the message over it are gone.
+    activateWindow();
 }
 
 void MDIFormMain::closeEvent(QCloseEvent *event)
