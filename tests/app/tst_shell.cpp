@@ -1,9 +1,11 @@
 #include "app/clsWindow.h"
 #include "app/dlgInit.h"
-#include "link/AppContext.h"
 #include "app/dlgWait.h"
 #include "config/clsIniFile.h"
+#include "link/AppContext.h"
+#include "sim/SimController.h"
 #include "support/AppFixture.h"
+#include "support/FileBytes.h"
 
 #include <QAction>
 #include <QLabel>
@@ -53,6 +55,8 @@ private slots:
     void parameterEditorMissing();
     void transferPauseClosesItself();
     void linkWaitClosesOnlyWhenFinished();
+    void linkCheckFromTheMenu_data();
+    void linkCheckFromTheMenu();
 };
 
 void TestShell::appWaitWaitsWithEventsRunning()
@@ -152,6 +156,54 @@ void TestShell::linkWaitClosesOnlyWhenFinished()
     });
     wait.ShowDialog();
     QVERIFY(!wait.isVisible());
+}
+
+void TestShell::linkCheckFromTheMenu_data()
+{
+    QTest::addColumn<QString>("fault"); // a simulator option; empty: none
+    QTest::addColumn<QString>("key");   // the message shown, of section MsgBox
+    QTest::newRow("the controller answers") << "" << "Mes000";
+    QTest::newRow("an error reply") << "CHINF=!5" << "Mes014";
+    QTest::newRow("the simulator gone: time-out") << "gone" << "Mes006";
+}
+
+// Communication > Link check of the real main window, against the simulated
+// controller on COM8.
+void TestShell::linkCheckFromTheMenu()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, key);
+
+    SimOptions options;
+    if (!fault.isEmpty() && fault != QLatin1String("gone")) {
+        QString error;
+        options.faults << *SimFault::fromOption(QStringLiteral("fail"), fault, &error);
+    }
+    SimController sim(options);
+    QString error;
+    QVERIFY2(sim.start(&error), qPrintable(error));
+
+    AppFixture f(1, QStringLiteral("1"));
+    const QString device = sim.devicePath();
+    QVERIFY(writeBytes(f.dir.filePath("ports.cfg"), "COM8=" + device.toLocal8Bit() + "\r\n"));
+    QVERIFY(writeBytes(f.dir.filePath("com.cfg"), "82121\r\n"));
+    f.app.context().initComm();
+    f.main->updateMenus();
+    QVERIFY(f.item("mnuComUL")->isEnabled());
+    QVERIFY(f.item("mnuComExe")->isEnabled());
+    QCOMPARE(f.app.context().comSettings.appliedLine().device, device);
+    if (fault == QLatin1String("gone")) {
+        f.app.context().link.intervals.reply = std::chrono::milliseconds(100);
+        sim.pullCable();
+    }
+
+    // The wait window is modal; the check closes it.
+    f.item("mnuCommChk")->trigger();
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].text, f.app.context().messages.keyText(key));
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(!f.app.context().link.isOpen());
+    QVERIFY(f.main->isEnabled());
 }
 
 QTEST_MAIN(TestShell)
