@@ -1,0 +1,278 @@
+#include "link/AppContext.h"
+#include "sim/SimController.h"
+#include "support/ScriptedPresenter.h"
+#include "transfer/dlgDown.h"
+#include "transfer/dlgExe.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The active document of the editor, as the download sees it.
+struct ThreeSteps : StepSource
+{
+    int getStep() const override { return 3; }
+    QString getSendStep(int step) const override { return QStringLiteral("W:%1").arg(step); }
+};
+
+// A run object built like the editor's, its serial line on the simulated
+// controller; faults as velomat-sim options ("fail:CHINF=!5").
+struct Bench
+{
+    explicit Bench(const QStringList &faults) : ctx(presenter)
+    {
+        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), dir.filePath(QStringLiteral("LANG1.DAT")));
+        ctx.chooseLanguage(dir.path(), QStringLiteral("1"));
+        ctx.buildRunObjects();
+        SimOptions options;
+        for (const QString &f : faults) {
+            QString error;
+            const auto fault = SimFault::fromOption(f.section(u':', 0, 0), f.section(u':', 1), &error);
+            if (!fault)
+                qFatal("bad fault %s: %s", qPrintable(f), qPrintable(error));
+            options.faults << *fault;
+        }
+        sim = std::make_unique<SimController>(options);
+        QString error;
+        if (!sim->start(&error))
+            qFatal("simulator: %s", qPrintable(error));
+        SerialLine line;
+        line.device = sim->devicePath();
+        ctx.comSettings.setAppliedLine(line);
+        ctx.link.intervals = {300ms, 20ms, 50ms};
+        ctx.commands.setStepSource(&steps);
+    }
+    ~Bench() { ctx.commands.setStepSource(nullptr); }
+
+    // Whether the messages shown are those of the keys of section MsgBox,
+    // in order (a text may go on after its key's, as the lost port's does).
+    bool shown(const QStringList &keys) const
+    {
+        if (presenter.shown.size() != keys.size())
+            return false;
+        for (int i = 0; i < keys.size(); ++i)
+            if (!presenter.shown[i].text.startsWith(ctx.messages.keyText(keys[i])))
+                return false;
+        return true;
+    }
+
+    // Plays a user's script on the open dialog:
+    //   "ch N"          choose channel N once the list takes a choice
+    //   "click NAME"    click the button once it is enabled
+    //   "sent CMD"      wait until the controller has received CMD
+    //   "close refused" a close request leaves the dialog open
+    //   "pull"          pull the cable
+    void play(QDialog &dlg, const QStringList &script)
+    {
+        for (const QString &step : script) {
+            const QString arg = step.section(u' ', 1);
+            if (step.startsWith(QLatin1String("ch "))) {
+                auto *combo = dlg.findChild<QComboBox *>(QStringLiteral("comboCh"));
+                QTRY_VERIFY(combo->isEnabled());
+                combo->setCurrentIndex(arg.toInt() - 1);
+            } else if (step.startsWith(QLatin1String("click "))) {
+                auto *button = dlg.findChild<QPushButton *>(arg);
+                QTRY_VERIFY(button->isEnabled());
+                button->click();
+            } else if (step.startsWith(QLatin1String("sent "))) {
+                QTRY_VERIFY(sim->commands().contains(arg));
+            } else if (step == QLatin1String("close refused")) {
+                QVERIFY(!dlg.close());
+                QVERIFY(dlg.isVisible());
+            } else if (step == QLatin1String("pull")) {
+                sim->pullCable();
+            } else {
+                QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+            }
+        }
+    }
+
+    QTemporaryDir dir;
+    ScriptedPresenter presenter;
+    AppContext ctx;
+    ThreeSteps steps;
+    std::unique_ptr<SimController> sim;
+};
+
+const QString kEmptyChannel = QStringLiteral("No program stored");
+
+} // namespace
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void download_data();
+    void download();
+    void runControl_data();
+    void runControl();
+};
+
+void TestTransfer::download_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QStringList>("commands"); // after "?:" and "CHINF:01" of the opening
+    QTest::addColumn<QList<int>>("progress");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("logTail");
+
+    const QStringList sent{"LOAD:01", "W:1", "W:2", "W:3", "PGWRT:", "REMOTE:"};
+    QTest::newRow("three steps: progress 1, 2, 3, then 0; every text in the log")
+        << QStringList() << QStringList{"click cmdTx"} << sent << QList<int>{1, 2, 3, 0}
+        << QStringList{"Mes008"}
+        << QStringList{">CHINF:01[CR][LF]", "<N[CR][LF]", "", ">LOAD:01[CR][LF]", "<[ACK][CR][LF]", "",
+                       ">W:1[CR][LF]", "<[ACK][CR][LF]", "", ">W:2[CR][LF]", "<[ACK][CR][LF]", "",
+                       ">W:3[CR][LF]", "<[ACK][CR][LF]", "", ">PGWRT:[CR][LF]", "<[ACK][CR][LF]", "",
+                       ">REMOTE:[CR][LF]", "<[ACK][CR][LF]"};
+    QTest::newRow("channel 12 asked for, then loaded")
+        << QStringList() << QStringList{"ch 12", "click cmdTx"}
+        << QStringList{"CHINF:12", "LOAD:12", "W:1", "W:2", "W:3", "PGWRT:", "REMOTE:"}
+        << QList<int>{1, 2, 3, 0} << QStringList{"Mes008"} << QStringList();
+    QTest::newRow("error reply to step 2: no PGWRT")
+        << QStringList{"fail-step:1=!5"} << QStringList{"click cmdTx"} << sent.mid(0, 3) << QList<int>{1, 0}
+        << QStringList{"Mes014"} << QStringList{">W:2[CR][LF]", "<!5[CR][LF]"};
+    QTest::newRow("stop after step 2: no PGWRT, next text after an empty line")
+        << QStringList{"silent-step:2"} << QStringList{"click cmdTx", "sent W:3", "click cmdStop", "ch 2"}
+        << sent.mid(0, 4) + QStringList{"CHINF:02"} << QList<int>{1, 2, 0} << QStringList{"Mes007"}
+        << QStringList{">W:3[CR][LF]", "", ">CHINF:02[CR][LF]", "<N[CR][LF]"};
+    QTest::newRow("no answer to PGWRT: time-out")
+        << QStringList{"silent:PGWRT"} << QStringList{"click cmdTx"} << sent.mid(0, 5)
+        << QList<int>{1, 2, 3, 0} << QStringList{"Mes006"} << QStringList{">PGWRT:[CR][LF]"};
+    QTest::newRow("close refused while a step is awaited")
+        << QStringList{"silent-step:1"} << QStringList{"click cmdTx", "sent W:2", "close refused"}
+        << sent.mid(0, 3) << QList<int>{1, 0} << QStringList{"Mes006"} << QStringList();
+    QTest::newRow("cable pulled mid-download: over at once, not by the time-out")
+        << QStringList{"silent-step:1"} << QStringList{"click cmdTx", "sent W:2", "pull"} << sent.mid(0, 3)
+        << QList<int>{1, 0} << QStringList{"Mes055"} << QStringList();
+}
+
+// The download dialog as the main window opens it, against the simulator.
+void TestTransfer::download()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, script);
+    QFETCH(QStringList, commands);
+    QFETCH(QList<int>, progress);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, logTail);
+
+    Bench b(faults);
+    dlgDown dlg(b.ctx, QStringLiteral("prog.txt*"), 3);
+    auto *bar = dlg.findChild<QProgressBar *>(QStringLiteral("progressBar"));
+    auto *log = dlg.findChild<QListWidget *>(QStringLiteral("lstDbg"));
+    auto *cmdTx = dlg.findChild<QPushButton *>(QStringLiteral("cmdTx"));
+    auto *cmdStop = dlg.findChild<QPushButton *>(QStringLiteral("cmdStop"));
+    dlg.vFormInitialize();
+    dlg.show();
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Download - prog.txt*"));
+    QCOMPARE(bar->maximum(), 3);
+    QVERIFY(!cmdStop->isEnabled());
+    QVERIFY(b.ctx.link.bDownOpen);
+    QCOMPARE(b.ctx.link.crLfState(), int(SerialLink::Armed));
+    QList<int> values;
+    connect(bar, &QProgressBar::valueChanged, bar, [&](int v) { values << v; });
+    // Opening: the attention command, then the state of channel 01.
+    QTRY_COMPARE(b.sim->commands(), (QStringList{"?:", "CHINF:01"}));
+
+    b.play(dlg, script);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_VERIFY(!b.ctx.commands.waiting() && cmdTx->isEnabled());
+    QCOMPARE(b.sim->commands(), QStringList({"?:", "CHINF:01"}) + commands);
+    QCOMPARE(values, progress);
+    QVERIFY(b.shown(messages));
+    QVERIFY(!cmdStop->isEnabled());
+    QStringList lines;
+    for (int i = 0; i < log->count(); ++i)
+        lines << log->item(i)->text();
+    QVERIFY2(lines.size() >= logTail.size(), qPrintable(lines.join(u'|')));
+    QCOMPARE(lines.mid(lines.size() - logTail.size()), logTail);
+    QVERIFY(log->selectedItems().isEmpty());
+
+    QVERIFY(dlg.close());
+    QVERIFY(!b.ctx.link.bDownOpen);
+    QVERIFY(!b.ctx.link.isOpen());
+    // Closed, the dialog is no longer the command set's download view.
+    b.ctx.commands.reqLoad(2);
+    QVERIFY(cmdTx->isEnabled());
+    b.ctx.commands.endExchange();
+}
+
+void TestTransfer::runControl_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QStringList>("commands"); // after "?:" and "CHINF:01" of the opening
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("running");
+
+    QTest::newRow("opening: state of channel 01, empty (N)")
+        << QStringList() << QStringList() << QStringList() << QStringList() << kEmptyChannel << 0;
+    QTest::newRow("state L0003") << QStringList{"fail:CHINF=L0003"} << QStringList() << QStringList()
+                                 << QStringList() << "LOAD  3 step(s)" << 0;
+    QTest::newRow("state X: empty") << QStringList{"fail:CHINF=X"} << QStringList() << QStringList()
+                                    << QStringList() << "" << 0;
+    QTest::newRow("channels 12 and 5 asked for") << QStringList() << QStringList{"ch 12", "ch 5"}
+                                                 << QStringList{"CHINF:12", "CHINF:05"} << QStringList()
+                                                 << kEmptyChannel << 0;
+    QTest::newRow("start on channel 7")
+        << QStringList() << QStringList{"ch 7", "click cmdStart", "sent Z:07"}
+        << QStringList{"CHINF:07", "LOAD:99", "Z:07"} << QStringList() << kEmptyChannel << 7;
+    QTest::newRow("start, then stop")
+        << QStringList() << QStringList{"ch 7", "click cmdStart", "sent Z:07", "click cmdStop", "sent U07:"}
+        << QStringList{"CHINF:07", "LOAD:99", "Z:07", "LOAD:99", "U07:"} << QStringList() << kEmptyChannel << 0;
+    QTest::newRow("start refused: no Z")
+        << QStringList{"fail:LOAD=!2"} << QStringList{"click cmdStart"} << QStringList{"LOAD:99"}
+        << QStringList{"Mes011"} << kEmptyChannel << 0;
+    QTest::newRow("close refused while the state is awaited, status empty after the time-out")
+        << QStringList{"silent:CHINF"} << QStringList{"close refused"} << QStringList()
+        << QStringList{"Mes006"} << "" << 0;
+}
+
+// The run control dialog as the main window opens it, against the simulator.
+void TestTransfer::runControl()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, script);
+    QFETCH(QStringList, commands);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, status);
+    QFETCH(int, running);
+
+    Bench b(faults);
+    dlgExe dlg(b.ctx);
+    auto *cmdStart = dlg.findChild<QPushButton *>(QStringLiteral("cmdStart"));
+    dlg.vFormInitialize();
+    dlg.show();
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Controller control"));
+    QTRY_COMPARE(b.sim->commands(), (QStringList{"?:", "CHINF:01"}));
+
+    b.play(dlg, script);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_VERIFY(!b.ctx.commands.waiting() && cmdStart->isEnabled());
+    QCOMPARE(b.sim->commands(), QStringList({"?:", "CHINF:01"}) + commands);
+    QVERIFY(b.shown(messages));
+    QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("lblStatus"))->text(), status);
+    QCOMPARE(b.sim->runningChannel(), running);
+
+    QVERIFY(dlg.close());
+    // Closed, the dialog is no longer the command set's run control view.
+    b.ctx.commands.reqChInfExe(3);
+    QVERIFY(cmdStart->isEnabled());
+    b.ctx.commands.endExchange();
+}
+
+QTEST_MAIN(TestTransfer)
+#include "tst_transfer.moc"
