@@ -8,6 +8,9 @@
 #include "link/AppContext.h"
 #include "program/ProgramDocument.h"
 #include "transfer/dlgComSetup.h"
+#include "transfer/dlgDown.h"
+#include "transfer/dlgExe.h"
+#include "transfer/dlgUP.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmProg.h"
 #include "ui/DataEntryDialog.h"
@@ -382,22 +385,41 @@ void MDIFormMain::mnuComParam_Click()
 void MDIFormMain::mnuComTx_Click()
 {
     setMenuDispCmd(false);
+    FrmProg *form = activeForm();
+    if (!form)
+        return;
     transferPause();
-    // The download dialog opens here, once the serial link exists.
+    // The dialog is modal: the active document cannot change meanwhile, and
+    // the download takes its steps from it.
+    dlgDown dialog(m_ctx, form->windowTitle(), form->getStep(), this);
+    dialog.vFormInitialize();
+    dialog.exec();
+    updateMenus();
 }
 
 void MDIFormMain::mnuComUL_Click()
 {
     setMenuDispCmd(false);
     transferPause();
-    // The upload dialog opens here, once the serial link exists.
+    dlgUP dialog(m_ctx, this);
+    dialog.InitUpLoad();
+    dialog.ShowDialog();
+    // Only an upload that ended with the controller's end line becomes a
+    // document: a stopped, refused or broken one leaves nothing behind.
+    if (!dialog.completed())
+        return;
+    FrmProg *form = makeNewForm(m_ctx.run.axisNum);
+    form->document()->putSteps(dialog.uploadedSteps());
+    form->selectCell(1, 1);
 }
 
 void MDIFormMain::mnuComExe_Click()
 {
     setMenuDispCmd(false);
     transferPause();
-    // The run control dialog opens here, once the serial link exists.
+    dlgExe dialog(m_ctx, this);
+    dialog.vFormInitialize();
+    dialog.exec();
 }
 
 void MDIFormMain::mnuCommChk_Click()

@@ -1,13 +1,13 @@
 #include "CliRunner.h"
 
+#include "CliLink.h"
+#include "config/ControllerType.h"
 #include "config/TextCodec.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
 #include "program/SendText.h"
 
 #include <QCommandLineParser>
-#include <QEventLoop>
-#include <QFile>
 #include <QIODevice>
 #include <QTextStream>
 
@@ -15,10 +15,10 @@ namespace {
 
 const QLatin1String kToolName("velomat-cli");
 
-// The controller commands that come with the transfer dialogs.
-const QStringList kLaterCommands = {
-    QStringLiteral("download"), QStringLiteral("upload"), QStringLiteral("run"),
-    QStringLiteral("stop"),
+// The commands that talk to the controller.
+const QStringList kLinkCommands = {
+    QStringLiteral("ping"),   QStringLiteral("status"), QStringLiteral("download"),
+    QStringLiteral("upload"), QStringLiteral("run"),    QStringLiteral("stop"),
 };
 
 // The values the settings dialog offers, in the order of its indexes.
@@ -26,52 +26,6 @@ const QStringList kBauds = {"4800", "9600", "19200", "38400"};
 const QStringList kParities = {"N", "E", "O"};
 const QStringList kDataBits = {"7", "8"};
 const QStringList kStopBits = {"1", "2"};
-
-// Control characters of the traffic shown by name, as the download log does.
-QString visible(const QByteArray &bytes)
-{
-    QString out;
-    for (const char c : bytes) {
-        switch (c) {
-        case '\r': out += QLatin1String("[CR]"); break;
-        case '\n': out += QLatin1String("[LF]"); break;
-        case '\x06': out += QLatin1String("[ACK]"); break;
-        default: out += TextCodec::decode(QByteArray(1, c)); break;
-        }
-    }
-    return out;
-}
-
-// The wait window of the communication check, as an event loop.
-class LoopWait : public WaitView
-{
-public:
-    explicit LoopWait(QEventLoop &loop) : m_loop(loop) {}
-    void closeWait() override { m_loop.quit(); }
-
-private:
-    QEventLoop &m_loop;
-};
-
-// The run control dialog as "status" needs it: the channel state is kept.
-class StatusView : public ExeView
-{
-public:
-    explicit StatusView(QEventLoop &loop) : m_loop(loop) {}
-    void dispChInf(const QString &reply) override { state = reply; }
-    void comWait(bool waiting) override
-    {
-        if (!waiting)
-            m_loop.quit();
-    }
-    bool startMode() const override { return false; }
-    bool stopMode() const override { return false; }
-    int selectedChannel() const override { return 1; }
-    QString state;
-
-private:
-    QEventLoop &m_loop;
-};
 
 } // namespace
 
@@ -131,6 +85,10 @@ QString CliRunner::helpText() const
         "\n"
         "  ping            check the link: \"?:\", then \"CHINF:01\"; prints ok\n"
         "  status          the channel's state as the controller reports it (L005)\n"
+        "  download FILE   send the program to the channel (progress on stderr);\n"
+        "                  with --verify read it back and compare: prints verified\n"
+        "  upload [-o FILE]  read the channel's program, in the program file format\n"
+        "  run, stop       start or stop the channel's program\n"
         "\n"
         "Options:\n"
         "  --axes N        the run's axis count 1..3 (1 allows 100 steps, 2 and 3\n"
@@ -142,7 +100,8 @@ QString CliRunner::helpText() const
         "  --log FILE      write the traffic: \">\" sent, \"<\" received\n"
         "  -h, --help      show this help\n"
         "\n"
-        "Exit codes: 0 success, 1 a file refused or an error reply, 2 usage error,\n"
+        "Exit codes: 0 success, 1 refused (a file, an error reply, an uploaded line,\n"
+        "an upload without a program), 2 usage error, 3 --verify found a difference,\n"
         "4 the link failed (no answer, a port that cannot be opened or went away).\n");
 }
 
@@ -161,9 +120,12 @@ int CliRunner::run(const QStringList &arguments)
     const QCommandLineOption stopOption = valued("stop", "N");
     const QCommandLineOption channelOption = valued("channel", "N");
     const QCommandLineOption logOption = valued("log", "FILE");
+    const QCommandLineOption outputOption(QStringList{QStringLiteral("o")}, QString(),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption verifyOption(QStringLiteral("verify"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOptions({axesOption, portOption, baudOption, parityOption, dataOption, stopOption,
-                       channelOption, logOption, helpOption});
+                       channelOption, logOption, outputOption, verifyOption, helpOption});
 
     const bool parsed = parser.parse(arguments);
     // Even when an option is unknown the words are all collected, so the
@@ -171,11 +133,6 @@ int CliRunner::run(const QStringList &arguments)
     QStringList words = parser.positionalArguments();
     const QString command = words.isEmpty() ? QString() : words.takeFirst();
 
-    if (kLaterCommands.contains(command)) {
-        m_err << kToolName << ": " << command << ": not available in this build yet\n";
-        m_err.flush();
-        return UsageError;
-    }
     if (!parsed) {
         QString text = parser.errorText().replace(u'\n', u' ');
         if (text.endsWith(u'.'))
@@ -190,9 +147,15 @@ int CliRunner::run(const QStringList &arguments)
     if (command.isEmpty())
         return usageError(QStringLiteral("no command given"));
 
-    if (command == QLatin1String("ping") || command == QLatin1String("status")) {
-        if (!words.isEmpty())
-            return usageError(QStringLiteral("%1 takes no arguments").arg(command));
+    if (kLinkCommands.contains(command)) {
+        const bool takesFile = command == QLatin1String("download");
+        if (takesFile ? words.size() != 1 : !words.isEmpty())
+            return usageError(takesFile ? QStringLiteral("download takes exactly one FILE")
+                                        : QStringLiteral("%1 takes no arguments").arg(command));
+        if (parser.isSet(verifyOption) && !takesFile)
+            return usageError(QStringLiteral("--verify goes with download"));
+        if (parser.isSet(outputOption) && command != QLatin1String("upload"))
+            return usageError(QStringLiteral("-o goes with upload"));
         int channel = 1;
         if (parser.isSet(channelOption)) {
             bool ok = false;
@@ -201,15 +164,41 @@ int CliRunner::run(const QStringList &arguments)
                 return usageError(QStringLiteral("--channel takes 1 to 15, not \"%1\"")
                                       .arg(parser.value(channelOption)));
         }
+        int axes = 0;
+        if (parser.isSet(axesOption)) {
+            bool ok = false;
+            axes = parser.value(axesOption).toInt(&ok);
+            if (!ok || axes < 1 || axes > 3)
+                return usageError(QStringLiteral("--axes takes 1, 2 or 3, not \"%1\"")
+                                      .arg(parser.value(axesOption)));
+        }
+        // A file is read and checked whole before anything is sent.
+        Loaded loaded;
+        if (takesFile && !load(words.first(), axes, loaded))
+            return Refused;
         const LinkOptions options{parser.value(portOption), parser.value(baudOption),
                                   parser.value(parityOption), parser.value(dataOption),
                                   parser.value(stopOption)};
         int code = Success;
         if (!setUpLine(options, &code))
             return code;
-        m_logPath = parser.value(logOption);
-        code = command == QLatin1String("ping") ? ping() : status(channel);
-        writeLog();
+
+        m_presenter.quiet = true; // the outcome is reported as lines of its own
+        CliLink link(m_ctx, m_outDevice, m_out, m_err);
+        if (command == QLatin1String("ping"))
+            code = link.ping();
+        else if (command == QLatin1String("status"))
+            code = link.status(channel);
+        else if (command == QLatin1String("download"))
+            code = link.download(loaded.result.steps, channel, loaded.result.axisCount,
+                                 parser.isSet(verifyOption));
+        else if (command == QLatin1String("upload"))
+            code = link.upload(channel, axes > 0 ? axes
+                                                 : ControllerType::readControllerType(m_ctx.run.typCfgPath()),
+                               parser.value(outputOption));
+        else
+            code = link.runOrStop(channel, command == QLatin1String("run"));
+        link.writeLog(parser.value(logOption));
         return code;
     }
     if (command != QLatin1String("check") && command != QLatin1String("show"))
@@ -291,102 +280,6 @@ bool CliRunner::setUpLine(const LinkOptions &options, int *code)
     line.stopBits = stop == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
     settings.setAppliedLine(line);
     return true;
-}
-
-int CliRunner::runExchange(const std::function<void()> &start, QEventLoop &loop)
-{
-    int code = Success;
-    CommandSet &commands = m_ctx.commands;
-    QObject context;
-    QObject::connect(&commands, &CommandSet::errorReplied, &context,
-                     [&](const QByteArray &line, int message) {
-                         m_err << "error reply " << visible(line) << ": "
-                               << m_ctx.messages.messageText(message) << '\n';
-                         code = Refused;
-                         loop.quit();
-                     });
-    QObject::connect(&commands, &CommandSet::timedOut, &context, [&](const QByteArray &command) {
-        m_err << "no answer to " << visible(command) << '\n';
-        code = LinkFailed;
-        loop.quit();
-    });
-    QObject::connect(&commands, &CommandSet::portFailed, &context, [&](const QString &reason) {
-        m_err << reason << '\n';
-        code = LinkFailed;
-        loop.quit();
-    });
-    QObject::connect(&m_ctx.link, &SerialLink::traffic, &context,
-                     [this](const QByteArray &text, bool received) {
-                         const QString mark = received ? QStringLiteral("< ") : QStringLiteral("> ");
-                         if (received && !m_log.isEmpty() && m_log.last().startsWith(mark))
-                             m_log.last() += visible(text);
-                         else if (!text.isEmpty())
-                             m_log << mark + visible(text);
-                     });
-
-    m_presenter.quiet = true;
-    start();
-    // A port that cannot be opened: the system's reason, at once.
-    if (!m_ctx.link.lastError().isEmpty() && !m_ctx.link.isOpen()) {
-        m_ctx.commands.endExchange();
-        m_err << m_ctx.link.lastError() << '\n';
-        m_err.flush();
-        return LinkFailed;
-    }
-    if (code == Success && commands.waiting())
-        loop.exec();
-    commands.endExchange();
-    m_err.flush();
-    return code;
-}
-
-int CliRunner::ping()
-{
-    QEventLoop loop;
-    LoopWait wait(loop);
-    bool passed = false;
-    QObject context;
-    QObject::connect(&m_ctx.commands, &CommandSet::commCheckPassed, &context, [&] { passed = true; });
-    m_ctx.commands.setWaitView(&wait);
-    const int code = runExchange([this] { m_ctx.commands.startCommCheck(); }, loop);
-    m_ctx.commands.setWaitView(nullptr);
-    if (code == Success && passed) {
-        m_out << "ok\n";
-        m_out.flush();
-    }
-    return code;
-}
-
-int CliRunner::status(int channel)
-{
-    QEventLoop loop;
-    StatusView view(loop);
-    m_ctx.commands.setExeView(&view);
-    const int code = runExchange([&] {
-        // The attention command, its answer dropped, as the dialogs start.
-        m_ctx.link.resetLink();
-        if (m_ctx.link.lastError().isEmpty())
-            m_ctx.commands.reqChInfExe(channel);
-    }, loop);
-    m_ctx.commands.setExeView(nullptr);
-    if (code == Success) {
-        m_out << view.state << '\n';
-        m_out.flush();
-    }
-    return code;
-}
-
-void CliRunner::writeLog() const
-{
-    if (m_logPath.isEmpty())
-        return;
-    QFile file(m_logPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_err << m_logPath << ": " << file.errorString() << '\n';
-        m_err.flush();
-        return;
-    }
-    file.write(m_log.join(u'\n').toUtf8() + '\n');
 }
 
 bool CliRunner::load(const QString &file, int axes, Loaded &loaded)

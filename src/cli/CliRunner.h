@@ -6,9 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 
-class QEventLoop;
 class QIODevice;
 class QTextStream;
 
@@ -26,6 +24,7 @@ public:
         Success = 0,
         Refused = 1,    // a file refused, an error reply
         UsageError = 2,
+        Different = 3,  // --verify found a difference
         LinkFailed = 4, // no answer, a port that cannot be opened or went away
     };
 
@@ -50,16 +49,9 @@ private:
     QString helpText() const;
     int usageError(const QString &text);
 
-    // The controller commands.
-    int ping();
-    int status(int channel);
     // The port and line of the options, else of com.cfg, put in place;
     // false (after a usage error on `err`) when there is none.
     bool setUpLine(const LinkOptions &options, int *code);
-    // Runs the event loop until `done` is called or the link fails; the
-    // outcome is the exit code.
-    int runExchange(const std::function<void()> &start, QEventLoop &loop);
-    void writeLog() const;
 
     // Whatever would be asked or reported in a box goes to `err`.
     class StderrPresenter : public MessagePresenter
@@ -75,8 +67,6 @@ private:
     };
 
     StderrPresenter m_presenter;
-    QString m_logPath;
-    QStringList m_log;
     AppContext m_ctx;
     QIODevice &m_outDevice;
     QTextStream &m_out;

@@ -49,6 +49,12 @@ void SerialLink::closePort()
         m_port.close();
 }
 
+void SerialLink::drain()
+{
+    if (m_port.isOpen() && m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(int(intervals.reply.count()));
+}
+
 void SerialLink::closeAfterDispatch()
 {
     if (m_dispatchDepth > 0)

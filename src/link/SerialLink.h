@@ -62,6 +62,9 @@ public:
     // Closes the port when it is open.
     void closePort();
     bool isOpen() const { return m_port.isOpen(); }
+    // Waits until what was written has left for the device (a command that
+    // awaits no answer, before the program ends).
+    void drain();
 
     void stopTimers();
     void setReplyTimer(bool on);

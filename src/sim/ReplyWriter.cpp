@@ -20,6 +20,7 @@ ReplyWriter::ReplyWriter(Pty &pty, QObject *parent)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ReplyWriter::pump);
+    m_line.start();
 }
 
 void ReplyWriter::setChunking(int size, int gapMs)
@@ -28,11 +29,18 @@ void ReplyWriter::setChunking(int size, int gapMs)
     m_chunkGapMs = std::max(0, gapMs);
 }
 
-void ReplyWriter::send(const QByteArray &bytes)
+void ReplyWriter::send(const QByteArray &bytes, qint64 commandStartNs, qint64 commandBytes)
 {
     if (bytes.isEmpty())
         return;
-    if (m_chunkSize <= 0) {
+    if (m_chunkSize <= 0 && m_baud > 0) {
+        const double byteNs = 1e10 / m_baud;
+        const qint64 arrived = commandStartNs < 0 ? nowNs()
+                                                  : commandStartNs + qint64(double(commandBytes) * byteNs);
+        const qint64 start = std::max(arrived, m_outFreeNs);
+        m_outFreeNs = start + qint64(double(bytes.size()) * byteNs);
+        m_pieces.append({bytes, 0, m_outFreeNs});
+    } else if (m_chunkSize <= 0) {
         m_pieces.append({bytes, 0});
     } else {
         for (qsizetype at = 0; at < bytes.size(); at += m_chunkSize)
@@ -47,6 +55,7 @@ void ReplyWriter::clear()
     m_pieces.clear();
     m_timer.stop();
     m_clock.invalidate();
+    m_outFreeNs = 0;
 }
 
 void ReplyWriter::pump()
@@ -59,8 +68,21 @@ void ReplyWriter::pump()
             m_timer.start(gap);
             return;
         }
+        if (piece.dueNs >= 0) {
+            // Timers wake to the millisecond: the last stretch is waited out
+            // here, so the reply is complete when a real line would be.
+            const qint64 left = piece.dueNs - nowNs();
+            if (left > 2'000'000) {
+                m_timer.start(int(left / 1'000'000) - 1);
+                return;
+            }
+            while (nowNs() < piece.dueNs) {
+            }
+            piece.dueNs = -1;
+            continue;
+        }
         qint64 count = piece.bytes.size();
-        if (m_baud > 0) {
+        if (m_baud > 0 && m_chunkSize > 0) {
             if (!m_clock.isValid()) {
                 m_clock.start();
                 m_clockBytes = 0;

@@ -13,6 +13,13 @@ class Pty;
 // optionally split into chunks with a pause between them, as a controller
 // with a slow or bursty UART sends them. Bytes the line cannot take now are
 // retried shortly after.
+//
+// Paced without chunks, a reply is handed over whole at the moment its last
+// byte would have arrived on a real line: after the command it answers has
+// come in at the same rate, and after the reply before it. The host acts on
+// a line only once it is complete, so this keeps the timing of a real line
+// to the microsecond, where pacing byte by byte on millisecond timers would
+// not.
 class ReplyWriter : public QObject
 {
     Q_OBJECT
@@ -23,8 +30,12 @@ public:
     void setBaud(int baud) { m_baud = baud; }
     void setChunking(int size, int gapMs);
 
-    // Queues one reply behind any still being sent.
-    void send(const QByteArray &bytes);
+    // Queues one reply behind any still being sent. `commandStartNs` (on
+    // clock()) is when the first byte of the command it answers was read,
+    // `commandBytes` how many bytes that command took on the line.
+    void send(const QByteArray &bytes, qint64 commandStartNs = -1, qint64 commandBytes = 0);
+    // The time base of commandStartNs.
+    qint64 nowNs() const { return m_line.nsecsElapsed(); }
     // Drops what is not sent yet.
     void clear();
 
@@ -32,7 +43,8 @@ private:
     struct Piece
     {
         QByteArray bytes;
-        int gapMs = 0; // pause before the piece
+        int gapMs = 0;      // pause before the piece
+        qint64 dueNs = -1;  // paced whole: when it is handed over
     };
 
     void pump();
@@ -47,4 +59,7 @@ private:
     // an uninterrupted run of sending.
     QElapsedTimer m_clock;
     qint64 m_clockBytes = 0;
+    // Paced whole replies: the line's time base and when it is free again.
+    QElapsedTimer m_line;
+    qint64 m_outFreeNs = 0;
 };

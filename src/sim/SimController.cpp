@@ -126,7 +126,12 @@ void SimController::takeBytes(QByteArrayView bytes)
         if (c == '\n' && std::exchange(m_afterCr, false))
             continue; // the LF of a CR LF
         m_afterCr = c == '\r';
+        if (m_rxStartNs < 0)
+            m_rxStartNs = m_writer.nowNs();
         if (c == '\r' || c == '\n') {
+            // The host ends every command with CR LF: its bytes on the line.
+            m_commandStartNs = std::exchange(m_rxStartNs, -1);
+            m_commandBytes = m_rx.size() + 2;
             handleCommand(std::exchange(m_rx, {}));
             if (!m_pty.isOpen())
                 return;
@@ -265,5 +270,5 @@ void SimController::takeStep(const QByteArray &step)
 
 void SimController::reply(const QByteArray &text)
 {
-    m_writer.send(text + m_options.eol);
+    m_writer.send(text + m_options.eol, m_commandStartNs, m_commandBytes);
 }

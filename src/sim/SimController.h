@@ -99,6 +99,11 @@ private:
 
     QByteArray m_rx;
     bool m_afterCr = false;
+    // When the first byte of the command being read came in, and how many
+    // bytes the line carried for the command last handled.
+    qint64 m_rxStartNs = -1;
+    qint64 m_commandStartNs = -1;
+    qint64 m_commandBytes = 0;
     QStringList m_commands;
     QHash<QByteArray, int> m_keywordCounts;
 

@@ -196,12 +196,10 @@ void TestCli::commandLine_data()
     row("ping takes no FILE", {"ping", "--port", "/dev/null", "one.txt"}, 2, {}, usage);
     row("--channel 16", {"status", "--channel", "16"}, 2, {}, usage);
     row("--baud 1200", {"ping", "--port", "/dev/null", "--baud", "1200"}, 2, {}, usage);
-    for (const char *cmd : {"download", "upload", "run", "stop"}) {
-        const QString c = QString::fromLatin1(cmd);
-        QTest::addRow("%s not available", cmd)
-            << QStringList{c, "--port", "/dev/null", "one.txt"} << 2 << QStringList()
-            << QStringList{"velomat-cli: " + c + ": not available in this build"};
-    }
+    row("download without FILE", {"download", "--port", "/dev/null"}, 2, {}, usage);
+    row("--verify with upload", {"upload", "--verify", "--port", "/dev/null"}, 2, {}, usage);
+    row("-o with run", {"run", "-o", "x.txt", "--port", "/dev/null"}, 2, {}, usage);
+    row("not a serial port", {"ping", "--port", "/dev/null"}, 4, {}, {"/dev/null: not a serial port"});
 }
 
 void TestCli::commandLine()

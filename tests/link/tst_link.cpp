@@ -4,6 +4,7 @@
 #include "link/SerialLink.h"
 #include "sim/SimController.h"
 
+#include <QFile>
 #include <QProcess>
 
 #include <QSignalSpy>
@@ -114,6 +115,8 @@ private slots:
     void cablePulledWhileWaiting();
     void cliAgainstSimulator_data();
     void cliAgainstSimulator();
+    void cliTransfers_data();
+    void cliTransfers();
 };
 
 void TestLink::framing_data()
@@ -451,6 +454,83 @@ void TestLink::cliAgainstSimulator()
     QCOMPARE(QString::fromUtf8(cli.readAllStandardOutput()), out);
     const QString stderrText = QString::fromUtf8(cli.readAllStandardError());
     QVERIFY2(err.isEmpty() ? stderrText.isEmpty() : stderrText.startsWith(err), qPrintable(stderrText));
+}
+
+void TestLink::cliTransfers_data()
+{
+    QTest::addColumn<QStringList>("args");   // "FILE" stands for the program file
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");     // the start of stdout
+    QTest::addColumn<QString>("err");        // the start of stderr
+    QTest::addColumn<QStringList>("channel2"); // what channel 2 holds afterwards
+
+    const QByteArray three = "AXIS=2\r\nH:,H:\r\nAGO:1000,AGO:-500\r\n#:END\xB1,U00:\r\n";
+    const QStringList sent{"H:A|H:B", "AGO:A1000|AGO:B-500", QString::fromUtf16(u"#:END\uFF71")};
+    const QStringList none;
+    QTest::newRow("download") << QStringList{"download", "--channel", "2", "FILE"} << three << none << 0
+                              << QByteArray() << "step 1/3" << sent;
+    QTest::newRow("download --verify")
+        << QStringList{"download", "--verify", "--channel", "2", "FILE"} << three << none << 0
+        << QByteArray("verified\n") << "step 1/3" << sent;
+    QTest::newRow("--verify finds a difference")
+        << QStringList{"download", "--verify", "--channel", "2", "FILE"}
+        << QByteArray("AXIS=2\r\nU04:,H:\r\n") << none << 3 << QByteArray() << "step 1/1"
+        << QStringList{"U04:|H:B"};
+    QTest::newRow("a refused file is never sent")
+        << QStringList{"download", "--channel", "2", "FILE"} << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:x,H:\r\n")
+        << none << 1 << QByteArray() << "FILE:3:" << none;
+    QTest::newRow("error reply to step 2: no PGWRT:")
+        << QStringList{"download", "--channel", "2", "FILE"} << three << QStringList{"fail-step:1=!5"} << 1
+        << QByteArray() << "step 1/3" << none;
+    QTest::newRow("upload back into a file")
+        << QStringList{"upload", "--axes", "2", "--channel", "2"} << three << none << 0
+        << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:1000,AGO:-500\r\n#:END\xB1,#:END\xB1\r\n") << "" << sent;
+    QTest::newRow("upload of an empty channel") << QStringList{"upload", "--channel", "3"} << three << none << 1
+                                                << QByteArray() << "the upload ended without a program" << sent;
+    QTest::newRow("run") << QStringList{"run", "--channel", "7"} << three << none << 0 << QByteArray() << ""
+                         << sent;
+}
+
+// The transfers of velomat-cli against the simulator; channel 2 holds the
+// program "three" before every row but the downloads.
+void TestLink::cliTransfers()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, faults);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QString, err);
+    QFETCH(QStringList, channel2);
+
+    const auto sim = startSimulator(faults);
+    if (args.first() != QLatin1String("download"))
+        sim->setProgram(2, {"H:A|H:B", "AGO:A1000|AGO:B-500", QString::fromUtf16(u"#:END\uFF71")});
+    QTemporaryDir home;
+    const QString path = home.filePath(QStringLiteral("FILE"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
+    f.close();
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELOMAT_HOME"), home.path());
+    cli.setProcessEnvironment(env);
+    cli.setWorkingDirectory(home.path());
+    cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velomat-cli"),
+              args + QStringList{"--port", sim->devicePath()});
+    QSignalSpy finished(&cli, &QProcess::finished);
+    QVERIFY(finished.wait(20000));
+    const QString stderrText = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(cli.exitCode() == exitCode, qPrintable(stderrText));
+    QVERIFY2(cli.readAllStandardOutput().startsWith(out), qPrintable(stderrText));
+    QVERIFY2(err.isEmpty() ? stderrText.isEmpty() : stderrText.startsWith(err), qPrintable(stderrText));
+    QCOMPARE(sim->program(2), channel2);
+    if (args.first() == QLatin1String("run"))
+        QCOMPARE(sim->runningChannel(), 7);
+    if (exitCode == 1 && args.first() == QLatin1String("download") && !stderrText.startsWith("step"))
+        QVERIFY(sim->commands().isEmpty()); // refused before anything was sent
 }
 
 QTEST_GUILESS_MAIN(TestLink)

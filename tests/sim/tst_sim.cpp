@@ -319,7 +319,8 @@ void TestSim::pacing_data()
 
     // "L005" CR LF: six bytes.
     QTest::newRow("chunks of two bytes, 30 ms apart") << 0 << 2 << 55 << 3;
-    QTest::newRow("300 baud: five byte times after the first") << 300 << 0 << 150 << 2;
+    // "CHINF:03" CR LF in, six bytes out: sixteen byte times of 33 ms.
+    QTest::newRow("300 baud: the command in, then the reply") << 300 << 0 << 520 << 1;
 }
 
 void TestSim::pacing()
