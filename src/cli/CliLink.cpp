@@ -42,17 +42,25 @@ CliLink::CliLink(AppContext &ctx, QIODevice &outDevice, QTextStream &out, QTextS
         m_code = code;
         m_loop.quit();
     };
+    // Only the first failure of an operation is reported: what follows it
+    // (more error replies of a burst, say) is its consequence.
     QObject::connect(&commands, &CommandSet::errorReplied, &m_context,
                      [this, fail](const QByteArray &line, int message) {
+                         if (m_code != Success)
+                             return;
                          m_err << "error reply " << TrafficLog::visible(line) << ": "
                                << m_ctx.messages.messageText(message) << '\n';
                          fail(Refused);
                      });
     QObject::connect(&commands, &CommandSet::timedOut, &m_context, [this, fail](const QByteArray &command) {
+        if (m_code != Success)
+            return;
         m_err << "no answer to " << TrafficLog::visible(command) << '\n';
         fail(LinkFailed);
     });
     QObject::connect(&commands, &CommandSet::portFailed, &m_context, [this, fail](const QString &reason) {
+        if (m_code != Success)
+            return;
         m_err << reason << '\n';
         fail(LinkFailed);
     });

@@ -232,7 +232,7 @@ bool CliRunner::setUpLine(const LinkOptions &options, int *code)
     settings.loadLineParams(text);
     const ComRecord record = settings.getComSettings();
     PortMap map;
-    map.load(m_ctx.run.programFolder);
+    map.load(m_ctx.run.settingsFolder);
 
     auto pick = [&](const QString &value, const QStringList &words, int index, const char *option,
                     int *out) {

@@ -12,8 +12,21 @@
 #include <io.h>
 #endif
 
+namespace {
+
+// Scripts read stderr line by line: the tool's own reports only. Qt's
+// warnings about a device that went away are the same failure again.
+void quietQtWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    qInstallMessageHandler(quietQtWarnings);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velomat-cli"));
 

@@ -4,6 +4,7 @@
 #include "config/TextCodec.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -154,8 +155,22 @@ void SimController::handleCommand(const QByteArray &line)
     const int occurrence = ++m_keywordCounts[keyword];
 
     if (const SimFault *fault = faultAt(keyword, occurrence, step)) {
-        if (fault->action == SimFault::Action::Reply)
+        switch (fault->action) {
+        case SimFault::Action::Reply:
             reply(fault->reply);
+            break;
+        case SimFault::Action::Raw:
+            m_writer.send(fault->reply, m_commandStartNs, m_commandBytes);
+            break;
+        case SimFault::Action::Late:
+            QTimer::singleShot(fault->delayMs, this, [this, text = fault->reply] {
+                if (m_pty.isOpen())
+                    m_writer.send(text + m_options.eol);
+            });
+            break;
+        case SimFault::Action::Silence:
+            break;
+        }
     } else if (isStep) {
         takeStep(line);
     } else {

@@ -13,7 +13,10 @@
 // shows steps (the first step of a download is 0).
 struct SimFault
 {
-    enum class Action { Reply, Silence };
+    // Reply: the reply as a line; Raw: the bytes exactly as given, no line
+    // end added (garbage, a line that never ends); Late: the reply as a line,
+    // but only `delayMs` later (after the host has given up waiting).
+    enum class Action { Reply, Silence, Raw, Late };
 
     static constexpr const char *kEmptyKeyword = "EMPTY";
 
@@ -22,6 +25,7 @@ struct SimFault
     int occurrence = 0;  // 1-based; 0: every command with the keyword
     int step = -1;       // download step; -1 for a fault at a keyword
     QByteArray reply;    // the error reply for Action::Reply, e.g. "!5"
+    int delayMs = 0;     // for Action::Late
 
     // From a command-line option of velomat-sim: "fail" with
     // KEYWORD[#N]=REPLY, "silent" with KEYWORD[#N], "fail-step" with

@@ -1,0 +1,233 @@
+#include "config/Messages.h"
+#include "link/AppContext.h"
+#include "program/ProgramDocument.h"
+#include "sim/SimController.h"
+#include "support/ScriptedPresenter.h"
+#include "transfer/dlgDown.h"
+#include "transfer/dlgUP.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// What goes wrong on the line, as the simulated controller plays it.
+struct Fault
+{
+    QList<SimFault> faults;
+    int chunk = 0;              // replies split into pieces of this size
+    QString pullAt;             // the cable is pulled when this command comes
+    QStringList channel1;       // what channel 1 holds for an upload
+};
+
+SimFault at(SimFault::Action action, const char *keyword, int step, const QByteArray &reply,
+            int delayMs = 0)
+{
+    SimFault f;
+    f.action = action;
+    f.keyword = keyword;
+    f.step = step;
+    f.reply = reply;
+    f.delayMs = delayMs;
+    return f;
+}
+
+std::unique_ptr<SimController> startSimulator(const Fault &fault)
+{
+    SimOptions options;
+    options.faults = fault.faults;
+    options.chunkSize = fault.chunk;
+    options.chunkGapMs = 1;
+    auto sim = std::make_unique<SimController>(options);
+    QString error;
+    if (!sim->start(&error))
+        qFatal("simulator: %s", qPrintable(error));
+    if (!fault.channel1.isEmpty())
+        sim->setProgram(1, fault.channel1);
+    if (!fault.pullAt.isEmpty()) {
+        SimController *s = sim.get();
+        QObject::connect(s, &SimController::commandReceived, s, [s, pull = fault.pullAt](const QString &c) {
+            if (c == pull)
+                QTimer::singleShot(0, s, &SimController::pullCable);
+        });
+    }
+    return sim;
+}
+
+// The program open in the editor while it is downloaded.
+struct OpenDocument : StepSource
+{
+    OpenDocument(AppContext &ctx) : doc(ctx.catalogue, ctx.run.langIni, ctx.messages, 200)
+    {
+        doc.setAxis(1);
+        doc.putSteps({{ProgCell{Catalogue::W, {"1"}}}, {ProgCell{Catalogue::W, {"2"}}},
+                      {ProgCell{Catalogue::W, {"3"}}}});
+    }
+    int getStep() const override { return doc.getStep(); }
+    QString getSendStep(int step) const override { return doc.getSendStep(step); }
+    ProgramDocument doc;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void matrix_data();
+    void matrix();
+};
+
+void TestFaults::matrix_data()
+{
+    QTest::addColumn<QString>("operation"); // download or upload
+    QTest::addColumn<Fault>("fault");
+    QTest::addColumn<QString>("message");   // the key of the (first) message the editor shows
+    QTest::addColumn<int>("exitCode");      // velomat-cli's
+    QTest::addColumn<QString>("err");       // the start of velomat-cli's stderr, after its progress
+
+    using A = SimFault::Action;
+    const QStringList five{"H:A|H:B|H:C|H:D|H:E"};
+    QTest::newRow("device removed mid-download")
+        << "download" << Fault{{}, 0, "W:2", {}} << "Mes055" << 4 << "";
+    QTest::newRow("device removed mid-upload")
+        << "upload" << Fault{{}, 0, "UPLOAD:01", QStringList(5, "H:A")} << "Mes055" << 4 << "";
+    QTest::newRow("garbage and control bytes as a reply: taken as an answer")
+        << "download" << Fault{{at(A::Raw, "", 1, QByteArray("\x00\x1b[2J\xff\x7f?\r\n", 11))}, 0, "", {}}
+        << "Mes008" << 0 << "";
+    QTest::newRow("replies split at every byte")
+        << "download" << Fault{{}, 1, "", {}} << "Mes008" << 0 << "";
+    QTest::newRow("a reply without any line end")
+        << "download" << Fault{{at(A::Raw, "", 1, "\x06")}, 0, "", {}} << "Mes006" << 4 << "no answer to W:2";
+    QTest::newRow("silence") << "download" << Fault{{at(A::Silence, "PGWRT", -1, {})}, 0, "", {}} << "Mes006" << 4
+                             << "no answer to PGWRT:";
+    QTest::newRow("a reply after the time-out")
+        << "download" << Fault{{at(A::Late, "", 0, "\x06", 3300)}, 0, "", {}} << "Mes006" << 4 << "no answer to W:1";
+    QTest::newRow("a burst of error replies")
+        << "download" << Fault{{at(A::Reply, "LOAD", -1, "!1\r\n!2\r\n!3")}, 0, "", {}} << "Mes010" << 1
+        << "error reply !1";
+    QTest::newRow("an upload of 300 lines")
+        << "upload" << Fault{{}, 0, "", QStringList(300, "H:A")} << "Mes001" << 1 << "uploaded line refused";
+    QTest::newRow("an upload line of five parts")
+        << "upload" << Fault{{}, 0, "", five} << "Mes001" << 1 << "uploaded line refused";
+}
+
+// Each fault through the editor's dialog and through velomat-cli: no crash,
+// no hang, idle again within the reply time-out, the open document
+// unchanged and no partial upload document, and a clear message.
+void TestFaults::matrix()
+{
+    QFETCH(QString, operation);
+    QFETCH(Fault, fault);
+    QFETCH(QString, message);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    const bool download = operation == QLatin1String("download");
+    if (download && fault.faults.isEmpty() && fault.chunk == 0 && fault.pullAt.isEmpty())
+        QFAIL("a row without a fault");
+
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), folder.filePath("LANG1.DAT")));
+
+    // ---- the editor's dialog -----------------------------------------------
+    {
+        const auto sim = startSimulator(fault);
+        ScriptedPresenter presenter;
+        AppContext ctx(presenter);
+        ctx.chooseLanguage(folder.path(), QStringLiteral("1"));
+        ctx.setControllerType(1);
+        ctx.buildRunObjects();
+        SerialLine line;
+        line.device = sim->devicePath();
+        ctx.comSettings.setAppliedLine(line);
+        ctx.link.intervals = {300ms, 20ms, 10ms};
+        OpenDocument open(ctx);
+        const QList<ProgStep> before = open.doc.steps();
+        ctx.commands.setStepSource(&open);
+
+        QElapsedTimer clock;
+        if (download) {
+            dlgDown dlg(ctx, QStringLiteral("prog.txt"), 3);
+            dlg.vFormInitialize();
+            dlg.show();
+            auto *cmdTx = dlg.findChild<QPushButton *>(QStringLiteral("cmdTx"));
+            // The channel's state, asked for as the dialog opens, first.
+            QTRY_VERIFY(sim->commands().contains(QStringLiteral("CHINF:01")));
+            QTRY_VERIFY(cmdTx->isEnabled() && !ctx.commands.waiting());
+            clock.start();
+            cmdTx->click();
+            QTRY_VERIFY_WITH_TIMEOUT(!ctx.commands.waiting() && cmdTx->isEnabled(), 5000);
+            QVERIFY(dlg.close());
+        } else {
+            dlgUP dlg(ctx);
+            dlg.InitUpLoad();
+            QTimer::singleShot(0, &dlg, [&] {
+                auto *cmdUpLoad = dlg.findChild<QPushButton *>(QStringLiteral("cmdUpLoad"));
+                QTRY_VERIFY(sim->commands().contains(QStringLiteral("CHINF:01")));
+                QTRY_VERIFY(cmdUpLoad->isEnabled() && !ctx.commands.waiting());
+                clock.start();
+                cmdUpLoad->click();
+                QTRY_VERIFY_WITH_TIMEOUT(!ctx.commands.waiting() && cmdUpLoad->isEnabled(), 5000);
+                dlg.close();
+            });
+            dlg.ShowDialog();
+            QVERIFY(!dlg.completed());
+            QVERIFY(dlg.uploadedSteps().isEmpty());
+        }
+        // Idle again within the reply time-out (and a little for the line).
+        QVERIFY2(clock.elapsed() < 300 + 700, qPrintable(QString::number(clock.elapsed())));
+        QTest::qWait(50);
+        QVERIFY(!presenter.shown.isEmpty());
+        QVERIFY2(presenter.shown.first().text.startsWith(ctx.messages.keyText(message)),
+                 qPrintable(presenter.shown.first().text));
+        QCOMPARE(open.doc.steps(), before);
+        QVERIFY(!open.doc.getDirty());
+        QVERIFY(!ctx.link.isOpen());
+        ctx.commands.setStepSource(nullptr);
+    }
+
+    // ---- velomat-cli -------------------------------------------------------
+    {
+        const auto sim = startSimulator(fault);
+        QFile file(folder.filePath(QStringLiteral("prog.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("AXIS=1\r\nW:1\r\nW:2\r\nW:3\r\n");
+        file.close();
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELOMAT_HOME"), folder.path());
+        cli.setProcessEnvironment(env);
+        cli.setWorkingDirectory(folder.path());
+        const QStringList args = download ? QStringList{"download", "prog.txt"}
+                                          : QStringList{"upload", "--axes", "1", "-o", "back.txt"};
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velomat-cli"),
+                  args + QStringList{"--port", sim->devicePath()});
+        QSignalSpy finished(&cli, &QProcess::finished);
+        QVERIFY(finished.wait(15000));
+        const QStringList lines = QString::fromUtf8(cli.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
+        QStringList reports;
+        for (const QString &l : lines)
+            if (!l.startsWith(QLatin1String("step ")))
+                reports << l;
+        QVERIFY2(cli.exitStatus() == QProcess::NormalExit && cli.exitCode() == exitCode,
+                 qPrintable(lines.join(u'|')));
+        // One clear line for a failure, nothing for a success.
+        QVERIFY2(reports.size() == (exitCode == 0 ? 0 : 1), qPrintable(reports.join(u'|')));
+        if (!err.isEmpty())
+            QVERIFY2(reports.first().startsWith(err), qPrintable(reports.first()));
+        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("back.txt"))));
+    }
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"
