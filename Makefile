@@ -3,13 +3,15 @@
 #   make run    build and start the editor, the simulated controller beside it
 #   make test   build and run every test (offscreen)
 #   make bench  build and run the benchmarks
+#   make fuzz   build the fuzz targets in build-fuzz and run each FUZZ_SECONDS
+#   make package  build the programs and the Debian package in the build folder
 #   make clean  remove the build folder
 
 BUILD     ?= build
 BUILDTYPE ?= RelWithDebInfo
 ARGS      ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench fuzz package clean
 
 all: build
 
@@ -33,6 +35,34 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && { echo "== $$(basename $$b)"; QT_QPA_PLATFORM=offscreen "$$b"; }; done; true
+
+# The fuzz targets: a build of their own with clang and the sanitizers; each
+# target runs FUZZ_SECONDS on a copy of its seed corpus, so that what it finds
+# stays in build-fuzz. A crash stops the run; its input is in
+# build-fuzz/artifacts/<target>/.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= programfile upload inifile cfgfiles receive
+
+fuzz: deps
+	@if [ ! -f $(FUZZ_BUILD)/CMakeCache.txt ]; then \
+	  gen=""; command -v ninja >/dev/null && gen="-G Ninja"; \
+	  CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $$gen -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELOMAT_FUZZ=ON; \
+	fi
+	@cmake --build $(FUZZ_BUILD) --target velomat_fuzzers --parallel
+	@for t in $(FUZZ_TARGETS); do \
+	  corpus=$(FUZZ_BUILD)/corpus/$$t; artifacts=$(FUZZ_BUILD)/artifacts/$$t; \
+	  mkdir -p $$corpus $$artifacts; cp -n fuzz/corpus/$$t/* $$corpus/ 2>/dev/null; \
+	  echo "== fuzz_$$t, $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_BUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -artifact_prefix=$$artifacts/ $$corpus || exit 1; \
+	done
+
+# The Debian package (velomat_<version>_<arch>.deb in the build folder): the
+# three programs, the language files, the desktop file and the icon.
+package: configure
+	@cmake --build $(BUILD) --parallel --target velomat velomat-cli velomat-sim
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

@@ -1,12 +1,12 @@
 #include "CliLink.h"
 
+#include "config/AtomicFile.h"
 #include "config/NumberText.h"
 #include "link/AppContext.h"
 #include "program/ProgramFile.h"
 #include "program/SendText.h"
 
 #include <QIODevice>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -217,9 +217,9 @@ int CliLink::upload(int channel, int axes, const QString &path)
         m_outDevice.write(bytes);
         return Success;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        m_err << path << ": " << file.errorString() << '\n';
+    QString reason;
+    if (!AtomicFile::write(path, bytes, &reason)) {
+        m_err << path << ": " << reason << '\n';
         m_err.flush();
         return Refused;
     }
@@ -250,10 +250,9 @@ void CliLink::writeLog(const QString &path) const
 {
     if (path.isEmpty())
         return;
-    QSaveFile file(path);
-    const QByteArray text = m_log.lines().join(u'\n').toUtf8() + '\n';
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        m_err << path << ": " << file.errorString() << '\n';
+    QString reason;
+    if (!AtomicFile::write(path, m_log.lines().join(u'\n').toUtf8() + '\n', &reason)) {
+        m_err << path << ": " << reason << '\n';
         m_err.flush();
     }
 }

@@ -1,11 +1,11 @@
 #include "ControllerType.h"
 
+#include "AtomicFile.h"
 #include "NumberText.h"
 #include "TextCodec.h"
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 int ControllerType::readControllerType(const QString &path)
 {
@@ -34,11 +34,7 @@ int ControllerType::readControllerType(const QString &path)
 
 bool ControllerType::writeControllerType(const QString &path, int type)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QByteArray::number(type) + "\r\n");
-    return file.commit();
+    return AtomicFile::write(path, QByteArray::number(type) + "\r\n");
 }
 
 double ControllerType::commandLineNumber(const QString &commandLine)

@@ -6,6 +6,7 @@
 void RunContext::chooseLanguage(const QString &folder, const QString &line)
 {
     programFolder = folder;
+    settingsFolder = ProgramFolder::settingsPath(folder);
     commandLine = line;
     langNo = ControllerType::langNoFromCommandLine(line);
     langIni.setINIFile(ProgramFolder::file(folder, ControllerType::languageFileName(langNo)));
@@ -19,5 +20,5 @@ void RunContext::setControllerType(int type)
 
 QString RunContext::typCfgPath() const
 {
-    return ProgramFolder::file(programFolder, QString::fromLatin1(ControllerType::kFileName));
+    return ProgramFolder::file(settingsFolder, QString::fromLatin1(ControllerType::kFileName));
 }

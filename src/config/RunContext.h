@@ -10,6 +10,7 @@
 struct RunContext
 {
     QString programFolder;
+    QString settingsFolder; // typ.cfg, com.cfg, ports.cfg: see ProgramFolder
     QString commandLine;   // as given, handed on to the parameter editor
     int langNo = 0;        // 0 or 1
     clsIniFile langIni;    // bound to LANG<langNo>.DAT
@@ -17,7 +18,7 @@ struct RunContext
     int maxStep = 100;     // 100 for one axis, else 200
 
     // Chooses the language from the command line and binds langIni to the
-    // language file in the program folder.
+    // language file in the program folder; settles the settings folder.
     void chooseLanguage(const QString &folder, const QString &commandLine);
     // Fixes axisNum and maxStep for a controller type 1..3.
     void setControllerType(int type);

@@ -1,10 +1,10 @@
 #include "clsIniFile.h"
 
+#include "AtomicFile.h"
 #include "TextCodec.h"
 
 #include <QFile>
 #include <QObject>
-#include <QSaveFile>
 #include <QStringList>
 #include <QVariant>
 
@@ -167,11 +167,8 @@ bool clsIniFile::WriteString(const QString &strKey, const QString &strData) cons
             lines.insert(lastKey + 1, entry);
     }
 
-    QSaveFile file(m_iniFile);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(TextCodec::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
-    return file.commit();
+    return AtomicFile::write(m_iniFile, TextCodec::encode(lines.join(QStringLiteral("\r\n"))
+                                                           + QStringLiteral("\r\n")));
 }
 
 QString clsIniFile::numberedKey(QStringView prefix, int number)

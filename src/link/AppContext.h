@@ -32,11 +32,11 @@ struct AppContext
     AppContext &operator=(const AppContext &) = delete;
 
     // First thing of a run: the language from the command line, and the
-    // settings reader bound to its file in the program folder.
+    // settings reader bound to its file in the settings folder.
     void chooseLanguage(const QString &programFolder, const QString &commandLine)
     {
         run.chooseLanguage(programFolder, commandLine);
-        comSettings.setProgramFolder(programFolder);
+        comSettings.setSettingsFolder(run.settingsFolder);
     }
     // The controller type confirmed: axis count and step capacity.
     void setControllerType(int type) { run.setControllerType(type); }

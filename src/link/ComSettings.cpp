@@ -1,12 +1,12 @@
 #include "ComSettings.h"
 
 #include "PortProblem.h"
+#include "config/AtomicFile.h"
 #include "config/NumberText.h"
 #include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <optional>
@@ -62,7 +62,7 @@ std::optional<QString> firstLine(const QString &path)
 
 } // namespace
 
-ComSettings::ComSettings(const QString &programFolder) : m_folder(programFolder) {}
+ComSettings::ComSettings(const QString &settingsFolder) : m_folder(settingsFolder) {}
 
 int ComSettings::getDefaultParam(int n)
 {
@@ -111,11 +111,7 @@ bool ComSettings::writeComCfg(const QString &path) const
 
 bool ComSettings::writeLine(const QString &path, const QString &line)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(TextCodec::encode(line) + "\r\n");
-    return file.commit();
+    return AtomicFile::write(path, TextCodec::encode(line) + "\r\n");
 }
 
 void ComSettings::scanPorts()

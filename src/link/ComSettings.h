@@ -24,7 +24,7 @@ struct ComRecord
     }
 };
 
-// The serial settings of the run: the record, kept in com.cfg in the program
+// The serial settings of the run: the record, kept in com.cfg in the settings
 // folder as one line of five digits; which of COM1..COM8 can be opened (and
 // why not); and the line put onto the serial port.
 class ComSettings
@@ -34,9 +34,11 @@ public:
     // The defaults of port, bps, parity, data and stop, one digit each.
     static constexpr const char *kDefaults = "02121";
 
-    explicit ComSettings(const QString &programFolder);
-    // The folder of com.cfg and the port map, known once the run has chosen it.
-    void setProgramFolder(const QString &folder) { m_folder = folder; }
+    // `settingsFolder` holds com.cfg and the port map (the program folder
+    // when it is writable, else the user's configuration folder).
+    explicit ComSettings(const QString &settingsFolder);
+    // The settings folder, known once the run has chosen it.
+    void setSettingsFolder(const QString &folder) { m_folder = folder; }
 
     // Digit n (1..5) of the defaults; 0 for any other n.
     static int getDefaultParam(int n);
@@ -87,7 +89,7 @@ public:
     void setAppliedLine(const SerialLine &line) { m_applied = line; }
 
     const PortMap &portMap() const { return m_portMap; }
-    QString programFolder() const { return m_folder; }
+    QString settingsFolder() const { return m_folder; }
 
 private:
     static bool writeLine(const QString &path, const QString &line);

@@ -1,5 +1,6 @@
 #include "PortMap.h"
 
+#include "config/AtomicFile.h"
 #include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
 
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSerialPortInfo>
 
 namespace {
@@ -90,11 +90,7 @@ bool PortMap::write(const QString &path) const
     QString text = QStringLiteral("; The serial devices that the port numbers COM1..COM8 stand for.\r\n");
     for (int p = 1; p <= kPortCount; ++p)
         text += QStringLiteral("COM%1=%2\r\n").arg(p).arg(m_devices[p - 1]);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(TextCodec::encode(text));
-    return file.commit();
+    return AtomicFile::write(path, TextCodec::encode(text));
 }
 
 QString PortMap::device(int port) const

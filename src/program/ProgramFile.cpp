@@ -45,11 +45,19 @@ bool setWhy(QString *why, const QString &text)
     return false;
 }
 
-// The command whose mnemonic occurs anywhere in the cell, compared
-// case-insensitively. The highest number is tried first, so that "#:"
-// wins over everything its free text may contain; 0 when none occurs.
+// The command of a cell, mnemonics compared case-insensitively: the one
+// the cell starts with, as the writer puts it; else the one that occurs
+// anywhere in the cell, the highest number tried first, so that "#:" wins
+// over everything its free text may contain; 0 when none occurs. The start
+// counts first because joining parameters with ":" can form another
+// mnemonic: a letter parameter "E#" is written "U02:E#:0:5".
 int findCommand(const Catalogue &catalogue, const QString &cell)
 {
+    for (int cmd = 1; cmd <= Catalogue::kCommandCount; ++cmd) {
+        const QString mnemonic = catalogue.mnemonic(cmd);
+        if (!mnemonic.isEmpty() && cell.startsWith(mnemonic, Qt::CaseInsensitive))
+            return cmd;
+    }
     for (int cmd = Catalogue::kCommandCount; cmd >= 1; --cmd) {
         const QString mnemonic = catalogue.mnemonic(cmd);
         if (!mnemonic.isEmpty() && cell.contains(mnemonic, Qt::CaseInsensitive))

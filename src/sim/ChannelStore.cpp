@@ -1,7 +1,8 @@
 #include "ChannelStore.h"
 
+#include "config/AtomicFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 QList<QByteArray> ChannelStore::program(int channel) const
 {
@@ -57,10 +58,10 @@ bool ChannelStore::save(const QString &path, QString *error) const
         for (const QByteArray &step : m_channels.at(channel - 1))
             text += prefix + step + '\n';
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    QString reason;
+    if (!AtomicFile::write(path, text, &reason)) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+            *error = QStringLiteral("%1: %2").arg(path, reason);
         return false;
     }
     return true;

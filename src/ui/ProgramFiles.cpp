@@ -1,6 +1,7 @@
 #include "ProgramFiles.h"
 
 #include "FrmProg.h"
+#include "config/AtomicFile.h"
 #include "config/Messages.h"
 #include "config/clsIniFile.h"
 #include "program/FileDialogs.h"
@@ -9,7 +10,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 // The pattern of program files, whatever the description says.
@@ -32,19 +32,9 @@ bool ProgramFiles::saveProgram(FrmProg *form, bool bSaveAs)
 
     // Written beside the old file and put in its place only when complete,
     // so a failure at any point leaves the old file whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        reportFileError("Mes052", path, file.errorString());
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    QString reason;
+    if (!AtomicFile::write(path, bytes, &reason)) {
         reportFileError("Mes052", path, reason);
-        return false;
-    }
-    if (!file.commit()) {
-        reportFileError("Mes052", path, file.errorString());
         return false;
     }
     form->setFileName(path);

@@ -1,10 +1,17 @@
+#include "config/AtomicFile.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
+#include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
 #include "config/clsIniFile.h"
 #include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 
+#include <QProcess>
+
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,6 +48,8 @@ class TestConfig : public QObject
     Q_OBJECT
 
 private slots:
+    void atomicWriteFailure_data();
+    void atomicWriteFailure();
     void codecRoundTrip();
     void codecBytes_data();
     void codecBytes();
@@ -66,6 +75,8 @@ private slots:
     void readControllerType_data();
     void readControllerType();
     void writeControllerType();
+    void folders_data();
+    void folders();
 
 private:
     QTemporaryDir m_dir;
@@ -473,6 +484,97 @@ void TestConfig::writeControllerType()
     QCOMPARE(readBytes(path), QByteArray("3\r\n"));
     QCOMPARE(ControllerType::readControllerType(path), 3);
     QVERIFY(!ControllerType::writeControllerType(m_dir.filePath("none/typ.cfg"), 2));
+}
+
+// Paths are relative to a fresh folder; "cfg" is the configuration folder.
+void TestConfig::folders_data()
+{
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("exe");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("build: beside the executable")
+        << QString() << "b/bin" << QStringList{"b/bin/LANG0.DAT", "b/share/velomat/LANG0.DAT"}
+        << "b/bin" << "b/bin";
+    // Writable here (tests run as root), yet the package's folder is no
+    // place for a user's settings.
+    QTest::newRow("installed: share/velomat")
+        << QString() << "usr/bin" << QStringList{"usr/bin/velomat", "usr/share/velomat/LANG0.DAT"}
+        << "usr/share/velomat" << "cfg";
+    QTest::newRow("VELOMAT_HOME first")
+        << "home/" << "b/bin" << QStringList{"b/bin/LANG0.DAT", "home/LANG0.DAT"} << "home"
+        << "home";
+    // A folder under a regular file: not writable, not even for root.
+    QTest::newRow("VELOMAT_HOME not writable")
+        << "file/home" << "b/bin" << QStringList{"file"} << "file/home" << "cfg";
+    QTest::newRow("no language files: the executable's folder")
+        << QString() << "b/bin" << QStringList{"b/bin/velomat"} << "b/bin" << "b/bin";
+}
+
+void TestConfig::folders()
+{
+    QFETCH(QString, home);
+    QFETCH(QString, exe);
+    QFETCH(QStringList, files);
+    QFETCH(QString, language);
+    QFETCH(QString, settings);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QDir dir(root.path());
+    for (const QString &f : files) {
+        QVERIFY(dir.mkpath(QFileInfo(f).path()));
+        QVERIFY(writeBytes(dir.filePath(f), QByteArray()));
+    }
+    const QString config = dir.filePath(QStringLiteral("cfg"));
+    const QString folder =
+        ProgramFolder::languageFolder(home.isEmpty() ? home : dir.filePath(home), dir.filePath(exe));
+    QCOMPARE(folder, dir.filePath(language));
+    QCOMPARE(ProgramFolder::settingsFolder(folder, dir.filePath(exe), config),
+             dir.filePath(settings));
+    if (settings == QLatin1String("cfg"))
+        QVERIFY(QFileInfo(config).isDir());
+}
+
+void TestConfig::atomicWriteFailure_data()
+{
+    QTest::addColumn<int>("stage");
+    QTest::newRow("the new file cannot be created") << int(AtomicFile::Create);
+    QTest::newRow("a write comes up short (disk full)") << int(AtomicFile::Write);
+    QTest::newRow("the new file cannot replace the old") << int(AtomicFile::Commit);
+}
+
+// Whatever step of a replacement fails, the old file stays byte for byte.
+void TestConfig::atomicWriteFailure()
+{
+    QFETCH(int, stage);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("program.txt"));
+    const QByteArray old = "AXIS=1\r\nH:\r\n";
+    QVERIFY(writeBytes(path, old));
+
+    // A folder that takes no new entries (also for root), or a size limit.
+    bool locked = false;
+    std::unique_ptr<FileSizeLimit> limit;
+    auto fail = [&](AtomicFile::Stage s) {
+        if (s != stage)
+            return;
+        if (s == AtomicFile::Write)
+            limit = std::make_unique<FileSizeLimit>(4);
+        else
+            locked = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), dir.path()}) == 0;
+    };
+    QString error;
+    const bool written = AtomicFile::write(path, QByteArray(1000, 'x'), &error, fail);
+    limit.reset();
+    if (locked)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), dir.path()});
+    else if (stage != AtomicFile::Write)
+        QSKIP("this file system cannot lock a folder");
+    QVERIFY(!written);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(readBytes(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"program.txt"}); // no leftovers
 }
 
 QTEST_GUILESS_MAIN(TestConfig)

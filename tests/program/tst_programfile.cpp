@@ -225,6 +225,10 @@ void TestProgramFile::cell_data()
     QTest::newRow("U02:B1 sorts between A and F") << "U02:B1:1:5" << QStringList{"12", "B1", "1", "5"} << "";
     QTest::newRow("U02:F1 sorts after F") << "U02:F1:1:5" << refused << "letter A to F";
     QTest::newRow("U02:G:1:5") << "U02:G:1:5" << refused << "letter A to F";
+    // The writer joins "E#" and ":" into "#:", "EW" and ":" into "W:": the
+    // command the cell starts with is the one it holds.
+    QTest::newRow("U02:E#:1:5 as written") << "U02:E#:1:5" << QStringList{"12", "E#", "1", "5"} << "";
+    QTest::newRow("U02:EW:1:5 as written") << "U02:EW:1:5" << QStringList{"12", "EW", "1", "5"} << "";
     QTest::newRow("U02:1:1:5 number for a letter") << "U02:1:1:5" << refused << "letter A to F";
     QTest::newRow("U02:B:2:5 input state above 1") << "U02:B:2:5" << refused << "parameter 2";
     QTest::newRow("#: 45 characters") << "#:" + text45 << QStringList{"17", text45} << "";

@@ -2,6 +2,7 @@
 #include "program/Catalogue.h"
 #include "support/AppFixture.h"
 #include "support/FileBytes.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedDataEntry.h"
 #include "ui/FrmProg.h"
 
@@ -78,6 +79,7 @@ private slots:
     void stepsPastTheLimitWarned();
     void emptyProgram();
     void withoutLanguageFileSavesSameBytes();
+    void diskFullKeepsEverything();
 };
 
 void TestProgramFiles::saveAndOpenRoundTrip()
@@ -283,6 +285,30 @@ void TestProgramFiles::withoutLanguageFileSavesSameBytes()
     QVERIFY(form);
     f.item("mnuFileSaveAs")->trigger();
     QCOMPARE(readBytes(copy), content);
+}
+
+// A save that runs out of disk space: the old file, the window's name and
+// its unsaved mark all stay as they were, and the user is told.
+void TestProgramFiles::diskFullKeepsEverything()
+{
+    AppFixture f(2);
+    FrmProg *form = sampleProgram(f);
+    const QString path = f.dir.filePath(QStringLiteral("old.txt"));
+    const QByteArray old = "AXIS=2\r\nH:,H:\r\n";
+    QVERIFY(writeBytes(path, old));
+    form->setFileName(path);
+    form->setDirty(true);
+    const QString title = form->windowTitle();
+    {
+        FileSizeLimit full(old.size());
+        QVERIFY(!f.main->saveProgram(form, false));
+    }
+    QCOMPARE(readBytes(path), old);
+    QCOMPARE(form->getFileName(true), path);
+    QVERIFY(form->getDirty());
+    QCOMPARE(form->windowTitle(), title);
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].kind, MsgKind::Error);
 }
 
 QTEST_MAIN(TestProgramFiles)
