@@ -6,6 +6,7 @@
 #include "program/ProgramFile.h"
 #include "support/ScriptedPresenter.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
 #include <functional>
@@ -51,6 +52,7 @@ private slots:
     void roundTrip();
     void openThenSaveKeepsBytes_data();
     void openThenSaveKeepsBytes();
+    void randomDocumentsRoundTrip();
 
 private:
     Catalogue m_catalogue;
@@ -482,6 +484,73 @@ void TestProgramFile::openThenSaveKeepsBytes()
         doc.setAxis(r.axisCount);
         QVERIFY(doc.putSteps(r.steps));
         QVERIFY2(ProgramFile::writeProgram(catalogue, r.axisCount, doc.steps()) == saved, naming);
+    }
+}
+
+// A valid cell of command `cmd` with random values within its limits.
+static ProgCell randomCell(QRandomGenerator &rng, const Catalogue &catalogue, int cmd)
+{
+    auto n = [&](qint64 lo, qint64 hi) { return QString::number(lo + qint64(rng.bounded(quint64(hi - lo + 1)))); };
+    const QString eight = n(-99999999, 99999999);
+    switch (cmd) {
+    case Catalogue::AGO: case Catalogue::BGO: case Catalogue::MGO: case Catalogue::R:
+        return {cmd, {eight}};
+    case Catalogue::P: {
+        const int no = rng.bounded(100);
+        if (no == 53)
+            return {cmd, {"53", n(0, 3) + n(0, 1) + n(0, 2) + n(0, 1)}};
+        return {cmd, {QString::number(no), n(catalogue.getParamMin(no).toLongLong(),
+                                             catalogue.getParamMax(no).toLongLong())}};
+    }
+    case Catalogue::D: {
+        const QString first = n(10, 600000);
+        return {cmd, {first, n(first.toLongLong(), 600000), n(1, 1000)}};
+    }
+    case Catalogue::C: return {cmd, {n(0, 2), n(0, 2), n(0, 2), n(0, 2)}};
+    case Catalogue::S: return {cmd, {n(0, 15)}};
+    case Catalogue::U01: return {cmd, {n(0, 199)}};
+    case Catalogue::U02: return {cmd, {QString(QChar(u'A' + rng.bounded(6))), n(0, 1), n(0, 199)}};
+    case Catalogue::U03: return {cmd, {n(0, 199), n(1, 8388607)}};
+    case Catalogue::W: return {cmd, {n(1, 65535)}};
+    case Catalogue::Label: {
+        // Printable single bytes but "," (which separates cells), no space at
+        // either end (the writer trims them).
+        QString text;
+        for (int i = rng.bounded(46); i > 0; --i) {
+            const char c = char(rng.bounded(0x21, 0x7F));
+            text += QChar(c == ',' ? 'x' : c);
+        }
+        return {cmd, {text}};
+    }
+    default:
+        return {cmd, {}};
+    }
+}
+
+// Random valid documents, written and read back, are the same documents,
+// and the document writes them back to the same bytes.
+void TestProgramFile::randomDocumentsRoundTrip()
+{
+    QRandomGenerator rng(20261208);
+    for (int round = 0; round < 300; ++round) {
+        const int axes = 1 + rng.bounded(3);
+        QList<ProgStep> steps(rng.bounded(60));
+        for (ProgStep &step : steps)
+            for (int a = 0; a < axes; ++a)
+                step << randomCell(rng, m_catalogue, 1 + rng.bounded(Catalogue::kCommandCount));
+
+        const QByteArray bytes = ProgramFile::writeProgram(m_catalogue, axes, steps);
+        const Result r = ProgramFile::readProgram(m_catalogue, bytes, axes, 200);
+        QVERIFY2(r.status == Result::Ok, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(r.reason)));
+        QCOMPARE(r.steps, steps);
+
+        clsIniFile lang;
+        ScriptedPresenter presenter;
+        Messages messages(lang, presenter);
+        ProgramDocument doc(m_catalogue, lang, messages, 200);
+        doc.setAxis(axes);
+        QVERIFY(doc.putSteps(r.steps));
+        QCOMPARE(ProgramFile::writeProgram(m_catalogue, axes, doc.steps()), bytes);
     }
 }
 
