@@ -2,6 +2,7 @@
 #   make        install what is missing and build
 #   make run    build and start the editor, the simulated controller beside it
 #   make test   build and run every test (offscreen)
+#   make test-sanitize  the same with AddressSanitizer and UBSan, in build-asan
 #   make bench  build and run the benchmarks
 #   make fuzz   build the fuzz targets in build-fuzz and run each FUZZ_SECONDS
 #   make package  build the programs and the Debian package in the build folder
@@ -11,7 +12,7 @@ BUILD     ?= build
 BUILDTYPE ?= RelWithDebInfo
 ARGS      ?=
 
-.PHONY: all deps configure build run test bench fuzz package clean
+.PHONY: all deps configure build run test test-sanitize bench fuzz package clean
 
 all: build
 
@@ -32,6 +33,24 @@ run: build
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --parallel 2
+
+# Every test again on a build with AddressSanitizer and UndefinedBehavior-
+# Sanitizer: a memory error, a leak or undefined behaviour fails the test.
+SAN_BUILD ?= build-asan
+SAN_FLAGS := -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+
+test-sanitize: deps
+	@if [ ! -f $(SAN_BUILD)/CMakeCache.txt ]; then \
+	  gen=""; command -v ninja >/dev/null && gen="-G Ninja"; \
+	  cmake -S . -B $(SAN_BUILD) $$gen -DCMAKE_BUILD_TYPE=Debug \
+	    "-DCMAKE_CXX_FLAGS=$(SAN_FLAGS)" "-DCMAKE_EXE_LINKER_FLAGS=$(SAN_FLAGS)"; \
+	fi
+	@cmake --build $(SAN_BUILD) --parallel
+	QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(SAN_BUILD) --output-on-failure --parallel 2 --timeout 600
 
 bench: build
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && { echo "== $$(basename $$b)"; QT_QPA_PLATFORM=offscreen "$$b"; }; done; true
@@ -54,7 +73,8 @@ fuzz: deps
 	  corpus=$(FUZZ_BUILD)/corpus/$$t; artifacts=$(FUZZ_BUILD)/artifacts/$$t; \
 	  mkdir -p $$corpus $$artifacts; cp -n fuzz/corpus/$$t/* $$corpus/ 2>/dev/null; \
 	  echo "== fuzz_$$t, $(FUZZ_SECONDS) s"; \
-	  $(FUZZ_BUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	  dict=""; [ -f fuzz/$$t.dict ] && dict="-dict=fuzz/$$t.dict"; \
+	  $(FUZZ_BUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 $$dict \
 	    -artifact_prefix=$$artifacts/ $$corpus || exit 1; \
 	done
 
@@ -65,4 +85,4 @@ package: configure
 	@cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD)
