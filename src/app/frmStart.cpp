@@ -19,9 +19,9 @@ frmStart::frmStart(AppContext &ctx, QWidget *parent)
     : QDialog(parent), m_ctx(ctx)
 {
     setObjectName(section());
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    // The frame's close button is refused anyway; don't offer it.
-    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    // A fixed dialog: a title, no buttons in its frame (closing it from the
+    // frame is refused anyway), no minimising or maximising.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     m_frame1 = new QGroupBox(this);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
@@ -63,6 +63,7 @@ frmStart::frmStart(AppContext &ctx, QWidget *parent)
     adjustSize();
     setMinimumWidth(qMax(width(), 280));
     adjustSize();
+    setFixedSize(size());
     if (QScreen *s = screen()) {
         const QRect g = s->geometry();
         move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);

@@ -77,6 +77,29 @@ bool DataValidation::checkRange(QString &text, const QString &minimum, const QSt
     return true;
 }
 
+QString DataValidation::rangeText(const Catalogue &catalogue, int cmd, int field)
+{
+    const QStringList ranges = catalogue.list(cmd, Catalogue::Ranges);
+    const QString lo = ranges.value(2 * field - 2);
+    const QString hi = ranges.value(2 * field - 1);
+    if (lo.isEmpty() || hi.isEmpty())
+        return QString();
+    const QString dots = QStringLiteral(" \u2026 ");
+    if (lo.contains(u'L'))
+        return NumberText::shortest(Catalogue::rangeBound(lo, u'L')) + dots
+            + NumberText::shortest(Catalogue::rangeBound(hi, u'L'));
+    // A letter bound admits the axis letters; its numbers may admit none.
+    if (lo.contains(u'A') || hi.contains(u'A')) {
+        const double a = Catalogue::rangeBound(lo, u'A');
+        const double b = Catalogue::rangeBound(hi, u'A');
+        const QString letters = QStringLiteral("A") + dots + QStringLiteral("C");
+        return a > b ? letters
+                     : letters + QStringLiteral(", ") + NumberText::shortest(a) + dots + NumberText::shortest(b);
+    }
+    return NumberText::shortest(Catalogue::rangeBound(lo, u'A')) + dots
+        + NumberText::shortest(Catalogue::rangeBound(hi, u'A'));
+}
+
 bool DataValidation::isWritableParam(const QString &text)
 {
     const qint64 n = NumberText::leadingInteger(text);

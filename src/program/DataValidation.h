@@ -45,6 +45,10 @@ public:
     // "A".."C" (the text is then kept as it is).
     static bool checkRange(QString &text, const QString &minimum, const QString &maximum);
 
+    // The values field 1..n of a command takes, for the user: "10 … 600000",
+    // "A … C" for an axis letter, "0 … 45" characters for a free text.
+    static QString rangeText(const Catalogue &catalogue, int cmd, int field);
+
     // False for the controller parameters that a program may not write.
     static bool isWritableParam(const QString &text);
 

@@ -9,6 +9,7 @@
 #include "program/Catalogue.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -19,6 +20,16 @@ QMimeData *LstCmd::mimeData(const QList<QListWidgetItem *> &items) const
         return new QMimeData;
     const QListWidgetItem *item = items.first();
     return CommandDrag::mimeData(item->data(Qt::UserRole).toInt(), item->text());
+}
+
+void LstCmd::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && currentItem()) {
+        emit placeRequested(currentItem());
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 QStringList LstCmd::mimeTypes() const
@@ -56,6 +67,7 @@ FrmCmd::FrmCmd(const Catalogue &catalogue, const clsIniFile &langIni, const Comm
     layout->addWidget(m_lstCmd);
 
     connect(m_lstCmd, &QListWidget::itemDoubleClicked, this, &FrmCmd::LstCmd_DblClick);
+    connect(m_lstCmd, &LstCmd::placeRequested, this, &FrmCmd::LstCmd_DblClick);
     initList();
 }
 

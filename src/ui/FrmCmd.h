@@ -18,6 +18,13 @@ public:
     using QListWidget::QListWidget;
     QMimeData *mimeData(const QList<QListWidgetItem *> &items) const override;
     QStringList mimeTypes() const override;
+
+signals:
+    // Return, Enter or Space on a command: place it, as a double click does.
+    void placeRequested(QListWidgetItem *item);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // The command table window: a small floating palette of the 17 commands at

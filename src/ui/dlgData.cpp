@@ -170,8 +170,16 @@ void dlgData::fillFields()
         const size_t k = size_t(i - 1);
         m_lblData[k]->setText(labels.value(i - 1));
         m_lblData[k]->show();
-        m_lblUnit[k]->setText(units.value(i - 1));
+        // The values the field takes, then its unit: "10 … 600000 [pps]".
+        const QString range = DataValidation::rangeText(m_catalogue, m_cmd, i);
+        const QString unit = units.value(i - 1);
+        m_lblUnit[k]->setText(range.isEmpty() ? unit : unit.isEmpty() ? range : range + u' ' + unit);
         m_lblUnit[k]->show();
+        // A free text reads from the left and has room for all it may hold.
+        const bool text = m_cmd == Catalogue::Label;
+        m_txtData[k]->setAlignment((text ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+        m_txtData[k]->setMinimumWidth(text ? m_txtData[k]->fontMetrics().horizontalAdvance(QString(46, u'0'))
+                                           : 140);
         m_txtData[k]->setAccessibleName(labels.value(i - 1));
         if (i < m_data.size()) {
             m_txtData[k]->setText(m_data.at(i).trimmed());

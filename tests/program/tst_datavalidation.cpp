@@ -9,6 +9,8 @@ class TestDataValidation : public QObject
     Q_OBJECT
 
 private slots:
+    void rangeText_data();
+    void rangeText();
     void initTestCase();
     void checkRange_data();
     void checkRange();
@@ -317,6 +319,28 @@ void TestDataValidation::withoutTexts()
     QVERIFY(!check.ok);
     QCOMPARE(check.message, 19);
     QCOMPARE(check.argument, QString());
+}
+
+void TestDataValidation::rangeText_data()
+{
+    QTest::addColumn<int>("cmd");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    const QString dots = QStringLiteral(" \u2026 ");
+    QTest::newRow("AGO: eight digits") << int(Catalogue::AGO) << 1 << "-99999999" + dots + "99999999";
+    QTest::newRow("D: time") << int(Catalogue::D) << 3 << "1" + dots + "1000";
+    QTest::newRow("U02: axis letter only") << int(Catalogue::U02) << 1 << "A" + dots + "C";
+    QTest::newRow("U02: jump target") << int(Catalogue::U02) << 3 << "0" + dots + "199";
+    QTest::newRow("#: text length") << int(Catalogue::Label) << 1 << "0" + dots + "45";
+    QTest::newRow("H: no field") << int(Catalogue::H) << 1 << "";
+}
+
+void TestDataValidation::rangeText()
+{
+    QFETCH(int, cmd);
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QCOMPARE(DataValidation::rangeText(m_catalogue, cmd, field), text);
 }
 
 QTEST_GUILESS_MAIN(TestDataValidation)

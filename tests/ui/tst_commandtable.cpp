@@ -2,6 +2,7 @@
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
 #include "support/AppFixture.h"
+#include "support/ScriptedDataEntry.h"
 #include "ui/CommandDrag.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmCmd.h"
@@ -84,6 +85,8 @@ class TestCommandTable : public QObject
     Q_OBJECT
 
 private slots:
+    void keyboardPlaces_data();
+    void keyboardPlaces();
     void paletteFollowsDocuments();
     void dragCarriesName();
     void doubleClickWithoutDocument();
@@ -188,7 +191,8 @@ void TestCommandTable::doubleClickOpensDialogWithDefaults()
         step = summary->item(1, 0)->text();
         heading = summary->item(0, 1)->text();
         name = summary->item(1, 2)->text();
-        QCOMPARE(dialog->findChild<QLabel *>("lblUnit1")->text(), QStringLiteral("[pps]"));
+        // The range, then the unit.
+        QCOMPARE(dialog->findChild<QLabel *>("lblUnit1")->text(), QStringLiteral("10 \u2026 600000 [pps]"));
         QCOMPARE(dialog->windowTitle(), lang.GetINIStr("dlgData", "Title001"));
         press(dialog, "OKButton");
     });
@@ -371,6 +375,28 @@ void TestCommandTable::bgoIgnoredWithOneAxis()
     QCoreApplication::processEvents();
     QVERIFY(!opened);
     QCOMPARE(form->getStep(), 0);
+}
+
+void TestCommandTable::keyboardPlaces_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Space") << int(Qt::Key_Space);
+}
+
+// A command placed from the keyboard alone, as a double click places it.
+void TestCommandTable::keyboardPlaces()
+{
+    QFETCH(int, key);
+    AppFixture f(1);
+    FrmProg *form = f.main->makeNewForm(1);
+    f.main->setDataEntry(std::make_unique<ScriptedDataEntry>());
+    LstCmd *list = f.main->commandTable()->list();
+    list->setCurrentRow(Catalogue::H - 1);
+    QTest::keyClick(list, Qt::Key(key));
+    QCOMPARE(form->getProgCell(1, 1), QStringList({"4"}));
+    QCOMPARE(form->getStep(), 1);
 }
 
 QTEST_MAIN(TestCommandTable)
