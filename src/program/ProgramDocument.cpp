@@ -371,10 +371,13 @@ QVariant ProgramDocument::data(const QModelIndex &index, int role) const
 
     const int axis = axisOfColumn(col);
     if (role == Qt::ToolTipRole) {
-        // Over any column of an axis: the text of a label command.
-        if (axis <= m_axisCount && commandAt(axis, row) == Catalogue::Label)
+        // Over any column of an axis: the text of a label command, or the
+        // whole cell text of any other (the text column cuts long values).
+        if (axis > m_axisCount)
+            return QString();
+        if (commandAt(axis, row) == Catalogue::Label)
             return cell(axis, row).param(1);
-        return QString();
+        return cellText(axis, row).replace(u'\r', u'\n');
     }
     if (col % 3 == 0)
         return {}; // separator

@@ -461,7 +461,10 @@ void TestProgramDocument::tooltipOfLabel()
     // Any column of the axis, the separator counting for the axis to its right.
     QCOMPARE(f.doc.index(1, 1).data(Qt::ToolTipRole).toString(), QStringLiteral("start here"));
     QCOMPARE(f.doc.index(1, 3).data(Qt::ToolTipRole).toString(), QStringLiteral("start here"));
-    QCOMPARE(f.doc.index(2, 2).data(Qt::ToolTipRole).toString(), QString());
+    // Any other cell shows its whole text; an empty one nothing.
+    QCOMPARE(f.doc.index(2, 2).data(Qt::ToolTipRole).toString(),
+             f.catalogue().name(Catalogue::AGO) + QStringLiteral("\n1"));
+    QCOMPARE(f.doc.index(3, 2).data(Qt::ToolTipRole).toString(), QString());
 }
 
 void TestProgramDocument::headersAndStepNumbers()
