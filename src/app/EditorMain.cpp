@@ -8,6 +8,11 @@
 
 int runEditor(MessagePresenter &presenter, const QString &commandLine)
 {
+    return runEditor(presenter, commandLine, RunIntervals{});
+}
+
+int runEditor(MessagePresenter &presenter, const QString &commandLine, const RunIntervals &intervals)
+{
     QApplication::setApplicationName(QStringLiteral("Velomat"));
     QApplication::setDesktopFileName(QStringLiteral("velomat"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/velomat.svg")));
@@ -16,6 +21,7 @@ int runEditor(MessagePresenter &presenter, const QString &commandLine)
     QApplication::setQuitOnLastWindowClosed(false);
 
     VelomatApp velomat(presenter);
+    velomat.context().intervals = intervals;
     // exit() ends the event loop without asking the windows to close:
     // quit() would, and the selection dialog refuses every close it did not
     // start itself, so a Yes to "cancel?" would leave the process running

@@ -3,10 +3,15 @@
 #include "clsWindow.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
+#include "config/ProgramFolder.h"
+#include "config/RecentFiles.h"
 #include "dlgInit.h"
 #include "dlgWait.h"
 #include "link/AppContext.h"
+#include "program/Autosave.h"
 #include "program/ProgramDocument.h"
+#include "program/ProgramFile.h"
+#include "program/RecoveryClaim.h"
 #include "transfer/dlgComSetup.h"
 #include "transfer/dlgDown.h"
 #include "transfer/dlgExe.h"
@@ -18,16 +23,39 @@
 #include "ui/ProgramFiles.h"
 #include "ui/QtFileDialogs.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QUndoStack>
 
 namespace {
 QString section() { return QStringLiteral("MDIFormMain"); }
 QString u16(const char16_t *s) { return QString::fromUtf16(s); }
+
+// The local files a drag carries (a file manager's text/uri-list).
+QStringList localFiles(const QMimeData *mime)
+{
+    QStringList files;
+    if (mime && mime->hasUrls()) {
+        for (const QUrl &url : mime->urls()) {
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+        }
+    }
+    return files;
+}
 }
 
 MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
@@ -53,6 +81,15 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
     setStatusBar(status);
 
     buildMenus();
+    setAcceptDrops(true);
+    // Asking another program for the clipboard's text can take a while, so
+    // it is asked once per change of the clipboard.
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    m_clipboardHasText = !clipboard->text().isEmpty();
+    connect(clipboard, &QClipboard::dataChanged, this, [this, clipboard] {
+        m_clipboardHasText = !clipboard->text().isEmpty();
+        updateMenus();
+    });
 
     // The link locks the window while it lets events run in its pause; a
     // download sends the active document.
@@ -118,6 +155,18 @@ void MDIFormMain::buildMenus()
     m_mnuFileOpen = addItem(m_mnuFile, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
                             QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(m_mnuFileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
+    QMenu *recent = m_mnuFile->menu()->addMenu(u16(u"最近使ったファイル(&R)"));
+    recent->setObjectName(QStringLiteral("mnuFileRecent"));
+    recent->setProperty(clsIniFile::kTagProperty, QStringLiteral("Cap030"));
+    m_mnuFileRecent = recent->menuAction();
+    m_mnuFileRecent->setObjectName(QStringLiteral("mnuFileRecent"));
+    // A fixed set of entries, given their files when the File menu opens.
+    for (int i = 0; i < RecentFiles::kMaxFiles; ++i) {
+        QAction *entry = recent->addAction(QString());
+        entry->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i + 1));
+        connect(entry, &QAction::triggered, this, [this, entry] { openRecent(entry->data().toString()); });
+        m_recentItems << entry;
+    }
     m_mnuFileClose = addItem(m_mnuFile, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
                              QStringLiteral("Cap012"));
     onActiveForm(m_mnuFileClose, [](FrmProg &form) { form.close(); });
@@ -138,6 +187,30 @@ void MDIFormMain::buildMenus()
     connect(m_mnuFileEnd, &QAction::triggered, this, &QWidget::close);
 
     m_mnuEdit = addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
+    m_mnuEditUndo = addItem(m_mnuEdit, QStringLiteral("mnuEditUndo"), u16(u"元に戻す(&U)"),
+                            QStringLiteral("Cap020"), QKeySequence(Qt::CTRL | Qt::Key_Z));
+    onActiveForm(m_mnuEditUndo, [](FrmProg &form) { form.undo(); });
+    m_mnuEditRedo = addItem(m_mnuEdit, QStringLiteral("mnuEditRedo"), u16(u"やり直し(&R)"),
+                            QStringLiteral("Cap021"));
+    m_mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    onActiveForm(m_mnuEditRedo, [](FrmProg &form) { form.redo(); });
+    addSeparator(m_mnuEdit, QStringLiteral("mnuEditLine1"));
+    m_mnuEditCut = addItem(m_mnuEdit, QStringLiteral("mnuEditCut"), u16(u"切り取り(&T)"),
+                           QStringLiteral("Cap022"), QKeySequence(Qt::CTRL | Qt::Key_X));
+    onActiveForm(m_mnuEditCut, [](FrmProg &form) { form.cut(); });
+    m_mnuEditCopy = addItem(m_mnuEdit, QStringLiteral("mnuEditCopy"), u16(u"コピー(&C)"),
+                            QStringLiteral("Cap023"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    onActiveForm(m_mnuEditCopy, [](FrmProg &form) { form.copy(); });
+    m_mnuEditPaste = addItem(m_mnuEdit, QStringLiteral("mnuEditPaste"), u16(u"貼り付け(&P)"),
+                             QStringLiteral("Cap024"), QKeySequence(Qt::CTRL | Qt::Key_V));
+    onActiveForm(m_mnuEditPaste, [](FrmProg &form) { form.paste(); });
+    addSeparator(m_mnuEdit, QStringLiteral("mnuEditLine2"));
+    // The Edit menu is off while a document has no step, and the keys of a
+    // disabled menu's items are dead with it; held by the window as well,
+    // undo, redo and paste keep their keys, so that deleting the last step
+    // can be undone and an empty program can receive steps.
+    addActions({m_mnuEditUndo, m_mnuEditRedo, m_mnuEditPaste});
     m_mnuCut = addItem(m_mnuEdit, QStringLiteral("mnuCut"), u16(u"削除(&D)"),
                        QStringLiteral("Cap007"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
     onActiveForm(m_mnuCut, [](FrmProg &form) { form.deleteStep(); });
@@ -192,6 +265,13 @@ void MDIFormMain::updateMenus()
     // The parameter editor can only be started with no document open.
     m_mnuFilePara->setEnabled(form == nullptr);
     m_mnuEdit->setEnabled(hasSteps);
+    // Undo and redo follow the active document's history; paste needs text
+    // on the clipboard.
+    m_mnuEditUndo->setEnabled(form && form->undoStack()->canUndo());
+    m_mnuEditRedo->setEnabled(form && form->undoStack()->canRedo());
+    m_mnuEditCut->setEnabled(hasSteps);
+    m_mnuEditCopy->setEnabled(hasSteps);
+    m_mnuEditPaste->setEnabled(form && m_clipboardHasText);
     m_mnuComTx->setEnabled(hasSteps && port);
     m_mnuComUL->setEnabled(port);
     m_mnuComExe->setEnabled(port);
@@ -211,7 +291,14 @@ void MDIFormMain::ShowMainDialog()
     setUpSerialLink();
     initMainWindow();
     m_appLauncher = std::make_unique<clsWindow>();
+    // Modified documents are copied to this run's recovery session from now
+    // on; once the window shows, what an earlier run left is offered.
+    const bool firstShow = !m_autosave;
+    if (firstShow)
+        m_autosave = std::make_unique<Autosave>(m_ctx.catalogue, recoveryFolder(), m_ctx.intervals.autosave);
     show();
+    if (firstShow)
+        QTimer::singleShot(0, this, &MDIFormMain::offerRecovery);
 }
 
 void MDIFormMain::setUpSerialLink()
@@ -249,6 +336,7 @@ void MDIFormMain::initMainWindow()
     }
     // No document yet: the items that need one are disabled.
     updateMenus();
+    fillRecentMenu();
 }
 
 FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
@@ -256,6 +344,8 @@ FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
     auto *form = new FrmProg(m_ctx, *m_icons, *this);
     form->setAxis(iAxisNum);
     form->setDocNo(m_ctx.takeDocNo());
+    if (m_autosave)
+        m_autosave->track(form->document());
     m_mdiArea->addSubWindow(form);
     // Once the window is gone, the menus follow what is left.
     connect(form, &QObject::destroyed, this, &MDIFormMain::setCloseMenu, Qt::QueuedConnection);
@@ -316,12 +406,117 @@ void MDIFormMain::setMenuDispCmd(bool blnSw)
 
 bool MDIFormMain::saveProgram(FrmProg *form, bool bSaveAs)
 {
-    return m_programFiles->saveProgram(form, bSaveAs);
+    if (!m_programFiles->saveProgram(form, bSaveAs))
+        return false;
+    rememberFile(form->getFileName(true));
+    return true;
 }
 
 FrmProg *MDIFormMain::openProgram()
 {
-    return m_programFiles->openProgram(m_ctx.run.axisNum, m_ctx.run.maxStep);
+    FrmProg *form = m_programFiles->openProgram(m_ctx.run.axisNum, m_ctx.run.maxStep);
+    if (form)
+        rememberFile(form->getFileName(true));
+    return form;
+}
+
+FrmProg *MDIFormMain::openProgramFile(const QString &path)
+{
+    FrmProg *form = m_programFiles->openProgramFile(path, m_ctx.run.axisNum, m_ctx.run.maxStep);
+    if (form)
+        rememberFile(form->getFileName(true));
+    return form;
+}
+
+RecentFiles MDIFormMain::recentFiles() const
+{
+    RecentFiles recent(ProgramFolder::file(m_ctx.run.settingsFolder, QLatin1String(RecentFiles::kFileName)));
+    recent.load();
+    return recent;
+}
+
+void MDIFormMain::rememberFile(const QString &path)
+{
+    RecentFiles recent = recentFiles();
+    recent.add(path);
+    // A settings folder that cannot be written only costs the list.
+    recent.save();
+    fillRecentMenu();
+}
+
+void MDIFormMain::fillRecentMenu()
+{
+    const QStringList files = recentFiles().files();
+    for (int i = 0; i < m_recentItems.size(); ++i) {
+        QAction *entry = m_recentItems.at(i);
+        const QString path = files.value(i);
+        entry->setVisible(!path.isEmpty());
+        entry->setData(path);
+        // "&" in a path is shown, not taken for a mnemonic.
+        QString shown = QDir::toNativeSeparators(path);
+        entry->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown.replace(u'&', QStringLiteral("&&"))));
+    }
+    m_mnuFileRecent->setEnabled(!files.isEmpty());
+}
+
+void MDIFormMain::openRecent(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo::exists(path)) {
+        RecentFiles recent = recentFiles();
+        recent.remove(path);
+        recent.save();
+        fillRecentMenu();
+        m_ctx.messages.show(MsgKind::Warning, MsgButtons::Ok,
+                            m_ctx.messages.keyText(QStringLiteral("Mes060")) + QStringLiteral("\n\n")
+                                + QDir::toNativeSeparators(path));
+        return;
+    }
+    openProgramFile(path);
+}
+
+QString MDIFormMain::recoveryFolder() const
+{
+    return ProgramFolder::file(m_ctx.run.settingsFolder, QLatin1String(RecoveryStore::kFolderName));
+}
+
+void MDIFormMain::offerRecovery()
+{
+    if (!m_autosave || !m_autosave->isActive())
+        return;
+    RecoveryClaim claim(recoveryFolder(), m_autosave->sessionName());
+    for (const RecoveryClaim::Entry &entry : claim.entries()) {
+        const ProgramFile::ReadResult result =
+            ProgramFile::readProgram(m_ctx.catalogue, entry.program, m_ctx.run.axisNum, m_ctx.run.maxStep);
+        // A document of another controller type waits for a run of that type.
+        if (result.status == ProgramFile::ReadResult::WrongAxisCount)
+            continue;
+        if (result.status != ProgramFile::ReadResult::Ok) {
+            RecoveryClaim::discard(entry);
+            continue;
+        }
+        const QString name = QDir::toNativeSeparators(entry.name);
+        const QString text = m_ctx.messages.keyText(QStringLiteral("Mes061"));
+        const int answer = m_ctx.messages.show(
+            MsgKind::Question, MsgButtons::YesNo,
+            text.contains(QLatin1String("%1")) ? text.arg(name) : u'\'' + name + QStringLiteral("'  ") + text);
+        if (answer == MsgAnswer::Yes) {
+            // Back as it was: under its old name, modified.
+            FrmProg *form = makeNewForm(result.axisCount);
+            form->setFileName(entry.name);
+            form->document()->putSteps(result.steps);
+            form->setDirty(true);
+            form->selectCell(1, 1);
+            // This run's copy is on the disk before the old one goes.
+            m_autosave->save(form->document());
+            m_autosave->flush();
+            RecoveryClaim::discard(entry);
+        } else if (answer == MsgAnswer::No) {
+            RecoveryClaim::discard(entry);
+        }
+        // A box closed without an answer leaves the copy for the next start.
+    }
 }
 
 void MDIFormMain::setFileDialogs(std::unique_ptr<FileDialogs> dialogs)
@@ -343,6 +538,7 @@ void MDIFormMain::setDataEntry(std::unique_ptr<DataEntry> entry)
 void MDIFormMain::mnuFile_Click()
 {
     updateMenus();
+    fillRecentMenu();
 }
 
 void MDIFormMain::mnuFilePara_Click()
@@ -457,4 +653,30 @@ void MDIFormMain::closeEvent(QCloseEvent *event)
         m_frmCmd->hide();
     event->accept();
     emit unloaded();
+}
+
+void MDIFormMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!localFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MDIFormMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!localFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void MDIFormMain::dropEvent(QDropEvent *event)
+{
+    const QStringList files = localFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The file manager waits until the drop is over: the files are opened
+    // (and refusals reported) after it.
+    QTimer::singleShot(0, this, [this, files] {
+        for (const QString &path : files)
+            openProgramFile(path);
+    });
 }

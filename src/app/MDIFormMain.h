@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class Autosave;
 class CommandIcons;
 class DataEntry;
 class FileDialogs;
@@ -19,6 +20,7 @@ class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class RecentFiles;
 class clsWindow;
 struct AppContext;
 
@@ -59,6 +61,9 @@ public:
     void setFileDialogs(std::unique_ptr<FileDialogs> dialogs);
     // File > Open: a program file into a new document window.
     FrmProg *openProgram();
+    // Reads the program file at `path` into a new document window, as
+    // File > Open does after its dialog, and puts it on the recent list.
+    FrmProg *openProgramFile(const QString &path);
     ProgramFiles &programFiles() { return *m_programFiles; }
 
     // Number the next new document window receives; never reused in a run.
@@ -84,6 +89,11 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Program files dropped from a file manager are opened as File > Open
+    // opens them.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildMenus();
@@ -96,6 +106,18 @@ private:
     void setUpSerialLink();
     void initMainWindow();
     bool isPortUsable() const;
+    // The recent list as its file holds it now (another run may have
+    // changed it).
+    RecentFiles recentFiles() const;
+    // Puts a file just opened or saved at the front of the recent list.
+    void rememberFile(const QString &path);
+    // Shows the recent list in File > Open Recent.
+    void fillRecentMenu();
+    void openRecent(const QString &path);
+    QString recoveryFolder() const;
+    // Offers, one by one, the documents a crashed or killed run left
+    // unsaved.
+    void offerRecovery();
 
     // Menu commands.
     void mnuFile_Click();
@@ -115,6 +137,8 @@ private:
     QAction *m_mnuFile = nullptr;
     QAction *m_mnuFileNew = nullptr;
     QAction *m_mnuFileOpen = nullptr;
+    QAction *m_mnuFileRecent = nullptr;
+    QList<QAction *> m_recentItems; // its entries, hidden when unused
     QAction *m_mnuFileClose = nullptr;
     QAction *m_mnuFileSave = nullptr;
     QAction *m_mnuFileSaveAs = nullptr;
@@ -122,6 +146,12 @@ private:
     QAction *m_mnuFilePara = nullptr;
     QAction *m_mnuFileEnd = nullptr;
     QAction *m_mnuEdit = nullptr;
+    QAction *m_mnuEditUndo = nullptr;
+    QAction *m_mnuEditRedo = nullptr;
+    QAction *m_mnuEditCut = nullptr;
+    QAction *m_mnuEditCopy = nullptr;
+    QAction *m_mnuEditPaste = nullptr;
+    bool m_clipboardHasText = false; // read when the clipboard changes, not at every menu update
     QAction *m_mnuCut = nullptr;
     QAction *m_mnuInsert = nullptr;
     QAction *m_mnuDisp = nullptr;
@@ -138,5 +168,6 @@ private:
     std::unique_ptr<FileDialogs> m_fileDialogs;
     std::unique_ptr<ProgramFiles> m_programFiles;
     std::unique_ptr<clsWindow> m_appLauncher;
+    std::unique_ptr<Autosave> m_autosave;
     FrmCmd *m_frmCmd = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <bitset>
 
 // The converter alone does not give back every byte it was given: bytes that
 // belong to no character (0x80, 0xA0, 0xFD..0xFF, a lead byte before a byte
@@ -15,7 +16,11 @@
 // that stands alone is decoded and encoded here, and only double-byte pairs
 // go through the converter. A pair the converter cannot map and a lead byte
 // without its trail byte decode to an escape, a lone low surrogate
-// U+DC80..U+DCFF, that encodes back to exactly that byte.
+// U+DC80..U+DCFF, that encodes back to exactly that byte. So does the lead
+// byte of a duplicate code (NEC row 13, the NEC-selected and IBM extensions
+// hold characters that have another code): read as its character it would
+// be written back as the other code, which may even pair up with an escaped
+// lead byte before it.
 
 namespace {
 
@@ -101,6 +106,32 @@ bool isSubstitute(QChar c)
     return c == QChar::ReplacementCharacter || c.unicode() == 0x1A;
 }
 
+// The pairs the converter reads as a character that it writes as another
+// pair, one bit per pair (lead byte * 256 + trail byte), found once.
+bool isDuplicateCode(const uchar *pair)
+{
+    static const std::bitset<0x10000> duplicates = [] {
+        std::bitset<0x10000> found;
+        QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
+        QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
+        if (!decoder.isValid() || !encoder.isValid())
+            return found;
+        for (int lead = 0x81; lead <= 0xFC; ++lead) {
+            for (int trail = 0x40; trail <= 0xFC; ++trail) {
+                const char bytes[2] = {char(lead), char(trail)};
+                if (!isLeadByte(uchar(lead)) || !isTrailByte(uchar(trail)))
+                    continue;
+                const QString c = decoder(QByteArrayView(bytes, 2));
+                if (c.size() == 1 && !isSubstitute(c.at(0))
+                    && QByteArray(encoder(c)) != QByteArrayView(bytes, 2))
+                    found.set(size_t(lead * 256 + trail));
+            }
+        }
+        return found;
+    }();
+    return duplicates.test(size_t(pair[0] * 256 + pair[1]));
+}
+
 } // namespace
 
 QString TextCodec::decode(QByteArrayView bytes)
@@ -119,7 +150,7 @@ QString TextCodec::decode(QByteArrayView bytes)
             return false;
         QChar one[8];
         const QChar *end = decoder.appendToBuffer(one, QByteArrayView(b + i, 2));
-        if (end - one != 1 || isSubstitute(one[0]))
+        if (end - one != 1 || isSubstitute(one[0]) || isDuplicateCode(b + i))
             return false;
         *o++ = one[0];
         return true;
@@ -145,15 +176,16 @@ QString TextCodec::decode(QByteArrayView bytes)
         }
         if (got == pairs) {
             qsizetype k = 0;
-            while (k < pairs && !isSubstitute(scratch[k]))
+            while (k < pairs && !isSubstitute(scratch[k]) && !isDuplicateCode(b + i + 2 * k))
                 *o++ = scratch[k++];
             i += 2 * k;
             if (k == pairs) {
                 runBytes = std::min(2 * runBytes, kLongestRunBytes);
                 continue;
             }
-            // An unmappable pair: its lead byte is escaped and decoding goes
-            // on with the byte after it, which may start a pair of its own.
+            // An unmappable pair or a duplicate code: its lead byte is
+            // escaped and decoding goes on with the byte after it, which may
+            // start a pair of its own.
             *o++ = QChar(char16_t(kEscapeBase + b[i++]));
             runBytes = kFirstRunBytes;
             continue;

@@ -10,9 +10,11 @@
 // bytes are mapped here: 0x00..0x7F to U+0000..U+007F, the half-width
 // katakana 0xA1..0xDF to U+FF61..U+FF9F, 0x80 to U+0080 and 0xA0, 0xFD, 0xFE,
 // 0xFF to U+F8F0..U+F8F3. Double-byte pairs go through the converter; a pair
-// it cannot map and a lead byte without a trail byte decode to the escape
-// U+DC00 + byte (a lone low surrogate) for the lead byte, and the escape
-// encodes back to that byte.
+// it cannot map, a pair whose character it writes as another pair (the
+// duplicate codes of NEC row 13 and the NEC-selected and IBM extensions) and
+// a lead byte without a trail byte decode to the escape U+DC00 + byte (a
+// lone low surrogate) for the lead byte, and the escape encodes back to that
+// byte.
 class TextCodec
 {
 public:

@@ -15,6 +15,9 @@ struct RunIntervals
 {
     // The pause window shown before a transfer dialog opens.
     std::chrono::milliseconds transferPause{2000};
+    // How often the modified documents are copied for recovery after a
+    // crash.
+    std::chrono::milliseconds autosave{30000};
 };
 
 // Everything that lives for the whole run, one instance each: the settings

@@ -2,6 +2,7 @@
 
 #include "Catalogue.h"
 #include "DataEntry.h"
+#include "ProgramFile.h"
 #include "SendText.h"
 #include "config/Messages.h"
 #include "config/clsIniFile.h"
@@ -140,16 +141,35 @@ void ProgramDocument::clearCell(int iAxis, int iStep)
     touchRows(iStep, iStep);
 }
 
+bool ProgramDocument::canPlace(int iAxis, int iStep, int iCmd) const
+{
+    // BGO: moves two axes together; a one-axis program has no second one.
+    return validCell(iAxis, iStep) && !(iCmd == Catalogue::BGO && m_axisCount == 1);
+}
+
 bool ProgramDocument::editCell(int iAxis, int iStep, int iCmd, const QStringList &sData,
                                DataEntry &entry)
 {
-    if (!validCell(iAxis, iStep))
-        return false;
-    if (iCmd == Catalogue::BGO && m_axisCount == 1)
+    if (!canPlace(iAxis, iStep, iCmd))
         return false;
     if (!entry.dlgDataExe(iAxis, iStep, iCmd, sData))
         return false;
-    QStringList data = entry.getTxtBoxData();
+    placeData(iAxis, iStep, iCmd, entry.getTxtBoxData());
+    return true;
+}
+
+bool ProgramDocument::placeAndFill(int iAxis, int iStep, const ProgCell &cell)
+{
+    if (cell.isEmpty() || !canPlace(iAxis, iStep, cell.cmd))
+        return false;
+    const int before = m_usedSteps;
+    placeData(iAxis, iStep, cell.cmd, cell.toData());
+    fillStepsNoOp(before + 1);
+    return true;
+}
+
+void ProgramDocument::placeData(int iAxis, int iStep, int iCmd, QStringList data)
+{
     while (data.size() <= m_catalogue.paramCount(iCmd))
         data << QString();
 
@@ -189,7 +209,6 @@ bool ProgramDocument::editCell(int iAxis, int iStep, int iCmd, const QStringList
     if (m_usedSteps < iStep)
         setStep(iStep);
     setDirty(true);
-    return true;
 }
 
 bool ProgramDocument::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData,
@@ -294,6 +313,224 @@ QString ProgramDocument::getSendStep(int iStep) const
     if (iStep < 1 || iStep > m_usedSteps)
         return QString();
     return SendText::step(m_catalogue, step(iStep));
+}
+
+std::vector<ProgramDocument::Cell> ProgramDocument::storedRows(int first, int last) const
+{
+    first = qBound(1, first, m_maxStep + 1);
+    last = qBound(first - 1, last, m_maxStep);
+    return std::vector<Cell>(m_cells.begin() + qsizetype(first) * 3, m_cells.begin() + qsizetype(last + 1) * 3);
+}
+
+std::optional<ProgramDocument::RowsChange> ProgramDocument::recordChange(const std::function<bool()> &change)
+{
+    // The whole grid before and after; no edit has to say in advance which
+    // rows it will touch. What is kept is the one stretch of rows where the
+    // two differ, between the rows both start with and the rows both end
+    // with (empty rows at the end do not count).
+    const std::vector<Cell> before = storedRows(1, m_maxStep);
+    const int usedBefore = m_usedSteps;
+    if (!change())
+        return std::nullopt;
+    const std::vector<Cell> after = storedRows(1, m_maxStep);
+
+    auto sameRow = [](const std::vector<Cell> &a, qsizetype ra, const std::vector<Cell> &b, qsizetype rb) {
+        return std::equal(a.begin() + ra * 3, a.begin() + ra * 3 + 3, b.begin() + rb * 3);
+    };
+    auto length = [](const std::vector<Cell> &cells) {
+        qsizetype rows = qsizetype(cells.size() / 3);
+        while (rows > 0 && std::all_of(cells.begin() + (rows - 1) * 3, cells.begin() + rows * 3,
+                                       [](const Cell &c) { return c == Cell{}; }))
+            --rows;
+        return rows;
+    };
+    const qsizetype lengthBefore = length(before);
+    const qsizetype lengthAfter = length(after);
+    const qsizetype shorter = qMin(lengthBefore, lengthAfter);
+    qsizetype head = 0;
+    while (head < shorter && sameRow(before, head, after, head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < shorter - head && sameRow(before, lengthBefore - 1 - tail, after, lengthAfter - 1 - tail))
+        ++tail;
+
+    RowsChange done;
+    done.first = int(head) + 1;
+    done.tail = int(tail);
+    done.usedBefore = usedBefore;
+    done.usedAfter = m_usedSteps;
+    done.before.assign(before.begin() + head * 3, before.begin() + (lengthBefore - tail) * 3);
+    done.after.assign(after.begin() + head * 3, after.begin() + (lengthAfter - tail) * 3);
+    return done;
+}
+
+void ProgramDocument::applyChange(const RowsChange &change, bool undo)
+{
+    const std::vector<Cell> &now = undo ? change.after : change.before;
+    const std::vector<Cell> &wanted = undo ? change.before : change.after;
+    const qsizetype tailNow = change.first + qsizetype(now.size() / 3);
+    const qsizetype tailWanted = change.first + qsizetype(wanted.size() / 3);
+    const auto cellOf = [this](qsizetype row) { return m_cells.begin() + row * 3; };
+
+    beginBulk();
+    // The rows after the stretch move first, so that the stretch can be
+    // written in place.
+    if (tailWanted > tailNow)
+        std::copy_backward(cellOf(tailNow), cellOf(tailNow + change.tail), cellOf(tailWanted + change.tail));
+    else if (tailWanted < tailNow)
+        std::copy(cellOf(tailNow), cellOf(tailNow + change.tail), cellOf(tailWanted));
+    std::copy(wanted.begin(), wanted.end(), cellOf(change.first));
+    // Rows the program no longer reaches are empty again.
+    std::fill(cellOf(tailWanted + change.tail), cellOf(qMax(tailNow, tailWanted) + change.tail), Cell{});
+    const qsizetype last = qMax(tailNow, tailWanted) + change.tail - 1;
+    if (last >= change.first)
+        touchRows(change.first, int(last));
+    endBulk();
+    const int used = undo ? change.usedBefore : change.usedAfter;
+    if (used != m_usedSteps)
+        setStep(used);
+}
+
+QString ProgramDocument::stepsText(const QList<int> &rows) const
+{
+    QList<int> sorted = rows;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    QList<ProgStep> picked;
+    for (int row : sorted) {
+        if (row >= 1 && row <= m_usedSteps)
+            picked << step(row);
+    }
+    return ProgramFile::stepLines(m_catalogue, m_axisCount, picked);
+}
+
+QString ProgramDocument::cellProgramText(int iAxis, int iStep) const
+{
+    const ProgCell value = cell(iAxis, iStep);
+    if (value.isEmpty())
+        return QString();
+    return ProgramFile::stepLines(m_catalogue, 1, {ProgStep{value}});
+}
+
+bool ProgramDocument::isSingleCell(const QString &text)
+{
+    int steps = 0;
+    for (const QString &line : ProgramFile::splitLines(text)) {
+        if (trimSpaces(line).isEmpty())
+            continue;
+        if (++steps > 1 || line.contains(u','))
+            return false;
+    }
+    return steps == 1;
+}
+
+bool ProgramDocument::readProgramText(const QString &text, int axisCount, QList<ProgStep> &steps,
+                                      QList<int> &lines) const
+{
+    const QString section = QStringLiteral("MsgBox");
+    const QStringList textLines = ProgramFile::splitLines(text);
+    for (qsizetype i = 0; i < textLines.size(); ++i) {
+        // Blank lines are skipped, as the file reader skips them.
+        if (trimSpaces(textLines.at(i)).isEmpty())
+            continue;
+        ProgStep read;
+        QString why;
+        if (!ProgramFile::readStepLine(m_catalogue, textLines.at(i), axisCount, &read, &why)) {
+            const QString key = m_langIni.GetINIStr(section, QStringLiteral("Mes056"));
+            m_messages.show(MsgKind::Warning, MsgButtons::Ok,
+                            key.arg(i + 1) + QStringLiteral("\n\n") + why);
+            return false;
+        }
+        steps << read;
+        lines << int(i) + 1;
+    }
+    if (steps.isEmpty()) {
+        m_messages.showKey(QStringLiteral("Mes058"), MsgKind::Warning);
+        return false;
+    }
+    return true;
+}
+
+bool ProgramDocument::pasteSteps(int row, const QString &text)
+{
+    QList<ProgStep> steps;
+    QList<int> lines;
+    if (!readProgramText(text, m_axisCount, steps, lines))
+        return false;
+    const int count = int(steps.size());
+    if (m_usedSteps + count > m_maxStep) {
+        // The line of the first step that finds no room.
+        const QString key = m_langIni.GetINIStr(QStringLiteral("MsgBox"), QStringLiteral("Mes057"));
+        m_messages.show(MsgKind::Warning, MsgButtons::Ok,
+                        key.arg(m_maxStep).arg(lines.at(m_maxStep - m_usedSteps)));
+        return false;
+    }
+
+    const int at = qBound(1, row, m_usedSteps + 1);
+    beginBulk();
+    for (int r = m_usedSteps; r >= at; --r) {
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            cellAt(axis, r + count) = cellAt(axis, r);
+    }
+    for (int i = 0; i < count; ++i) {
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            putCell(axis, at + i, steps.at(i).at(axis - 1));
+    }
+    touchRows(at, m_usedSteps + count);
+    endBulk();
+    setStep(m_usedSteps + count);
+    setDirty(true);
+    return true;
+}
+
+bool ProgramDocument::pasteCell(int iAxis, int iStep, const QString &text)
+{
+    QList<ProgStep> steps;
+    QList<int> lines;
+    if (!readProgramText(text, 1, steps, lines))
+        return false;
+    if (steps.size() > 1) {
+        const QString key = m_langIni.GetINIStr(QStringLiteral("MsgBox"), QStringLiteral("Mes056"));
+        m_messages.show(MsgKind::Warning, MsgButtons::Ok,
+                        key.arg(lines.at(1)) + QStringLiteral("\n\none cell is pasted onto a cell, not more"));
+        return false;
+    }
+    return placeAndFill(iAxis, iStep, steps.first().first());
+}
+
+bool ProgramDocument::deleteSteps(const QList<int> &rows)
+{
+    QList<bool> gone(m_usedSteps + 1, false);
+    int first = m_usedSteps + 1;
+    for (int row : rows) {
+        if (row >= 1 && row <= m_usedSteps) {
+            gone[row] = true;
+            first = qMin(first, row);
+        }
+    }
+    if (first > m_usedSteps) {
+        m_messages.showMessage(2);
+        return false;
+    }
+    // The steps kept close up, in their order.
+    beginBulk();
+    int to = first;
+    for (int r = first; r <= m_usedSteps; ++r) {
+        if (gone.at(r))
+            continue;
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            cellAt(axis, to) = cellAt(axis, r);
+        ++to;
+    }
+    for (int r = to; r <= m_usedSteps; ++r) {
+        for (int axis = 1; axis <= m_axisCount; ++axis)
+            cellAt(axis, r) = Cell{};
+    }
+    touchRows(first, m_usedSteps);
+    endBulk();
+    setStep(to - 1);
+    setDirty(true);
+    return true;
 }
 
 void ProgramDocument::beginBulk()

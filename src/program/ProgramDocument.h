@@ -5,6 +5,8 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 class Catalogue;
@@ -30,6 +32,15 @@ class clsIniFile;
 class ProgramDocument : public QAbstractTableModel
 {
     Q_OBJECT
+
+    // A cell as stored: its value and the icon shown beside it (picturePut
+    // can set an icon alone).
+    struct Cell
+    {
+        ProgCell value;
+        int icon = 0;
+        friend bool operator==(const Cell &a, const Cell &b) { return a.value == b.value && a.icon == b.icon; }
+    };
 
 public:
     enum Role {
@@ -103,6 +114,60 @@ public:
     // The transmission text of a step (row 1..): empty after the last step.
     QString getSendStep(int iStep) const;
 
+    // ---- undo and the clipboard --------------------------------------
+
+    // One change as an undo step, kept as small as the change: the rows
+    // from `first` on that it replaced (`before`) and the rows it put in
+    // their place (`after`), 3 cells per row; the `tail` rows that followed
+    // them moved along, so inserting or deleting a step keeps one row, not
+    // the rest of the program.
+    struct RowsChange
+    {
+        int first = 1;
+        int tail = 0;
+        int usedBefore = 0;
+        int usedAfter = 0;
+        std::vector<Cell> before;
+        std::vector<Cell> after;
+        bool isEmpty() const { return before.empty() && after.empty(); }
+    };
+    // Runs `change`, an edit returning whether it was done, and returns
+    // what it changed; nothing when it was refused or cancelled. A change
+    // that was done but left every cell as it was still counts, so that
+    // it is an undo step as it marks the document.
+    std::optional<RowsChange> recordChange(const std::function<bool()> &change);
+    // Puts the rows back as before the change (undo) or as after it, as
+    // one change. The dirty flag is left to the caller, which knows the
+    // saved state.
+    void applyChange(const RowsChange &change, bool undo);
+    // Rows first..last as stored, cells and icons.
+    std::vector<Cell> storedRows(int first, int last) const;
+
+    // Places a cell as editCell does after the data entry dialog (step
+    // rules applied to the other axes), filling any gap as putAndFill does.
+    bool placeAndFill(int iAxis, int iStep, const ProgCell &cell);
+
+    // Steps as program text: the step lines of the file, no header. Rows
+    // outside the program are left out.
+    QString stepsText(const QList<int> &rows) const;
+    // A cell as program text, one line; empty for an empty cell.
+    QString cellProgramText(int iAxis, int iStep) const;
+    // True when program text is one line holding one cell: the text that
+    // pasting onto a cell takes.
+    static bool isSingleCell(const QString &text);
+    // Inserts the steps of program text before step `row` (after the last
+    // step when row lies past it). Every line is checked as the file
+    // reader checks step lines; a text with a bad line, with no step, or
+    // with more steps than the program has room for is refused whole with
+    // a message naming the line and the rule, and nothing changes.
+    bool pasteSteps(int row, const QString &text);
+    // Places the one cell of program text onto a cell as placing that
+    // command with its values does. Refused as pasteSteps refuses.
+    bool pasteCell(int iAxis, int iStep, const QString &text);
+    // Deletes the given steps (rows outside the program are ignored) as one
+    // change; message 2 and false when none lies in the program.
+    bool deleteSteps(const QList<int> &rows);
+
     // Bulk changes: between beginBulk and endBulk nothing is signalled; the
     // end sends one change for every row touched. Calls may nest.
     void beginBulk();
@@ -124,17 +189,19 @@ signals:
     void captionChanged(const QString &caption);
 
 private:
-    struct Cell
-    {
-        ProgCell value;
-        int icon = 0;
-    };
-
     bool validCell(int axis, int row) const;
     Cell &cellAt(int axis, int row) { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
     const Cell &cellAt(int axis, int row) const { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
     int commandAt(int axis, int row) const;
     void putNoOp(int iAxis, int iStep); // U00:, the no-operation
+    bool canPlace(int iAxis, int iStep, int iCmd) const;
+    // The step rules: data (element 0 the command) into a cell, the other
+    // axes of the step changed as placing that command requires.
+    void placeData(int iAxis, int iStep, int iCmd, QStringList data);
+    // Program text read into steps of `axisCount` cells, with the text
+    // line of each; false after telling the user why not.
+    bool readProgramText(const QString &text, int axisCount, QList<ProgStep> &steps,
+                         QList<int> &lines) const;
     QString cellText(int axis, int row) const;
     void touchRows(int first, int last);
     void setCaption(const QString &caption);

@@ -83,10 +83,9 @@ QString ProgramFile::formatCell(const Catalogue &catalogue, const ProgCell &cell
     return text;
 }
 
-QByteArray ProgramFile::writeProgram(const Catalogue &catalogue, int axisCount,
-                                     const QList<ProgStep> &steps)
+QString ProgramFile::stepLines(const Catalogue &catalogue, int axisCount, const QList<ProgStep> &steps)
 {
-    QString text = QLatin1String("AXIS=") + QString::number(axisCount) + kLineEnd;
+    QString text;
     for (const ProgStep &step : steps) {
         for (int axis = 0; axis < axisCount; ++axis) {
             if (axis > 0)
@@ -95,7 +94,14 @@ QByteArray ProgramFile::writeProgram(const Catalogue &catalogue, int axisCount,
         }
         text += kLineEnd;
     }
-    return TextCodec::encode(text);
+    return text;
+}
+
+QByteArray ProgramFile::writeProgram(const Catalogue &catalogue, int axisCount,
+                                     const QList<ProgStep> &steps)
+{
+    return TextCodec::encode(QLatin1String("AXIS=") + QString::number(axisCount) + kLineEnd
+                             + stepLines(catalogue, axisCount, steps));
 }
 
 // ---- reading -------------------------------------------------------------
@@ -328,38 +334,49 @@ ProgramFile::ReadResult ProgramFile::readProgram(const Catalogue &catalogue, con
             continue;
         }
 
-        const QStringList cells = text.split(u',');
-        if (cells.size() != result.axisCount)
-            return refuse(ReadResult::BadLine, lineNo,
-                          QString::number(cells.size()) + QLatin1String(cells.size() == 1 ? " cell" : " cells")
-                              + QLatin1String(" for ") + QString::number(result.axisCount)
-                              + QLatin1String(result.axisCount == 1 ? " axis" : " axes"));
-
         ProgStep step;
-        for (int axis = 1; axis <= result.axisCount; ++axis) {
-            const QString &cell = cells.at(axis - 1);
-            const QString where = QLatin1String("axis ") + QString::number(axis)
-                + QLatin1String(", cell ") + quoted(cell) + QLatin1String(": ");
-            const int cmd = findCommand(catalogue, cell);
-            if (cmd == 0)
-                return refuse(ReadResult::BadLine, lineNo, where + QLatin1String("no known command"));
-
-            QStringList fields;
-            if (cmd == Catalogue::Label)
-                fields << catalogue.mnemonic(cmd) << textAfter(cell, catalogue.mnemonic(cmd), true);
-            else
-                fields = cell.split(u':');
-
-            QString fault;
-            if (!bCheckCellParams(catalogue, cmd, fields, &fault))
-                return refuse(ReadResult::BadLine, lineNo, where + fault);
-
-            // What the document stores: the command number and its
-            // parameters as written, surplus fields dropped. The checks
-            // above guarantee that none is missing.
-            step << ProgCell{cmd, fields.mid(1, catalogue.paramCount(cmd))};
-        }
+        QString fault;
+        if (!readStepLine(catalogue, text, result.axisCount, &step, &fault))
+            return refuse(ReadResult::BadLine, lineNo, fault);
         result.steps << step;
     }
     return result;
+}
+
+bool ProgramFile::readStepLine(const Catalogue &catalogue, const QString &text, int axisCount,
+                               ProgStep *step, QString *why)
+{
+    const QStringList cells = text.split(u',');
+    if (cells.size() != axisCount)
+        return setWhy(why, QString::number(cells.size()) + QLatin1String(cells.size() == 1 ? " cell" : " cells")
+                               + QLatin1String(" for ") + QString::number(axisCount)
+                               + QLatin1String(axisCount == 1 ? " axis" : " axes"));
+
+    ProgStep read;
+    for (int axis = 1; axis <= axisCount; ++axis) {
+        const QString &cell = cells.at(axis - 1);
+        const QString where = QLatin1String("axis ") + QString::number(axis)
+            + QLatin1String(", cell ") + quoted(cell) + QLatin1String(": ");
+        const int cmd = findCommand(catalogue, cell);
+        if (cmd == 0)
+            return setWhy(why, where + QLatin1String("no known command"));
+
+        QStringList fields;
+        if (cmd == Catalogue::Label)
+            fields << catalogue.mnemonic(cmd) << textAfter(cell, catalogue.mnemonic(cmd), true);
+        else
+            fields = cell.split(u':');
+
+        QString fault;
+        if (!bCheckCellParams(catalogue, cmd, fields, &fault))
+            return setWhy(why, where + fault);
+
+        // What the document stores: the command number and its
+        // parameters as written, surplus fields dropped. The checks
+        // above guarantee that none is missing.
+        read << ProgCell{cmd, fields.mid(1, catalogue.paramCount(cmd))};
+    }
+    if (step)
+        *step = read;
+    return true;
 }

@@ -37,6 +37,11 @@ public:
     static QByteArray writeProgram(const Catalogue &catalogue, int axisCount,
                                    const QList<ProgStep> &steps);
 
+    // The step lines of the file without the header line, as text: what
+    // the editor puts on the clipboard, so that steps move between
+    // documents and to and from a text editor.
+    static QString stepLines(const Catalogue &catalogue, int axisCount, const QList<ProgStep> &steps);
+
     // ---- reading -------------------------------------------------------
 
     struct ReadResult
@@ -60,6 +65,13 @@ public:
     // counted). Any refused step line refuses the whole file.
     static ReadResult readProgram(const Catalogue &catalogue, const QByteArray &bytes,
                                   int expectedAxisCount, int maxStep);
+
+    // One step line read and checked as readProgram reads each: exactly
+    // axisCount cells separated by ",", each a known command whose
+    // parameters pass bCheckCellParams. False with the cell and the rule in
+    // *why (when given) on failure.
+    static bool readStepLine(const Catalogue &catalogue, const QString &text, int axisCount,
+                             ProgStep *step, QString *why = nullptr);
 
     // The whole content of a file; false with the system's reason in
     // *error when it cannot be read.

@@ -142,9 +142,11 @@ bool mdlUpLoad::bParseUploadCell(QStringView part, ProgCell &cell)
         ok = length == 8 && appendNumbers({from(5)}, params);
     } else if (prefix == u"U02") {
         // The axis or input first, as sent; then the state and the step.
+        // A ":" in the first piece would be read from a program file as
+        // the end of that parameter.
         cmd = Catalogue::U02;
         const QList<QStringView> pieces = afterColon.split(u',');
-        ok = pieces.size() == 3;
+        ok = pieces.size() == 3 && !pieces[0].contains(u':');
         if (ok) {
             params << pieces[0].toString();
             ok = appendNumbers(pieces.mid(1), params);

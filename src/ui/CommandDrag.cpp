@@ -14,7 +14,9 @@ QMimeData *CommandDrag::mimeData(int cmd, const QString &name)
 
 bool CommandDrag::canDrop(const QMimeData *mime)
 {
-    return mime && (mime->hasFormat(QLatin1String(kMimeType)) || mime->hasText());
+    // Files from a file manager often come with their names as text too:
+    // those are for the main window to open, not a command.
+    return mime && (mime->hasFormat(QLatin1String(kMimeType)) || (mime->hasText() && !mime->hasUrls()));
 }
 
 int CommandDrag::commandOf(const QMimeData *mime, const Catalogue &catalogue)

@@ -15,7 +15,8 @@ public:
     static constexpr const char *kMimeType = "application/x-velomat-command";
 
     static QMimeData *mimeData(int cmd, const QString &name);
-    // Whether the data can name a command: our format, or plain text.
+    // Whether the data can name a command: our format, or plain text that
+    // does not come with a list of files.
     static bool canDrop(const QMimeData *mime);
     // The command the data names: the number of our format, else the
     // command whose display name is the text; 0 when none.

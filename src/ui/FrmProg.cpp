@@ -3,15 +3,21 @@
 #include "CommandDrag.h"
 #include "CommandIcons.h"
 #include "ProgGrid.h"
+#include "RowsCommand.h"
 #include "config/Messages.h"
 #include "link/AppContext.h"
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QScrollBar>
+#include <QUndoStack>
+
+#include <algorithm>
 
 FrmProg::FrmProg(AppContext &ctx, const CommandIcons &icons, ProgHost &host, QWidget *parent)
     : QMdiSubWindow(parent), m_ctx(ctx), m_icons(icons), m_host(host)
@@ -24,14 +30,29 @@ FrmProg::FrmProg(AppContext &ctx, const CommandIcons &icons, ProgHost &host, QWi
     m_grid->setAccessibleName(QStringLiteral("grdProg"));
     setWidget(m_grid);
 
+    m_undo = new QUndoStack(this);
+    // The "*" says whether the document differs from its saved state, so
+    // undoing back to that state takes it away again.
+    connect(m_undo, &QUndoStack::cleanChanged, this, [this](bool clean) { m_doc->setDirty(!clean); });
+    connect(m_undo, &QUndoStack::canUndoChanged, this, [this] { m_host.setMenuEnabled(); });
+    connect(m_undo, &QUndoStack::canRedoChanged, this, [this] { m_host.setMenuEnabled(); });
+
     connect(m_doc, &ProgramDocument::captionChanged, this, &QWidget::setWindowTitle);
     connect(m_doc, &ProgramDocument::stepCountChanged, this, [this] { m_host.setMenuEnabled(); });
     connect(m_grid, &ProgGrid::selectionTouched, this, [this] { selectAxisCells(); });
     connect(m_grid, &ProgGrid::axisMoveRequested, this, &FrmProg::moveAxis);
     connect(m_grid, &ProgGrid::editRequested, this, &FrmProg::editAt);
+    connect(m_grid, &ProgGrid::stepNumberClicked, this, &FrmProg::clickStepNumber);
     connect(m_grid, &ProgGrid::dropped, this, [this](const QMimeData *mime, int row, int column) {
         dropCommand(CommandDrag::commandOf(mime, m_ctx.catalogue), row, column);
     });
+}
+
+FrmProg::~FrmProg()
+{
+    // The history is deleted after the document; what it signals on the
+    // way out must reach neither the document nor the menus.
+    m_undo->blockSignals(true);
 }
 
 void FrmProg::setDocNo(int iNum) { m_doc->setDocNo(iNum); }
@@ -59,7 +80,17 @@ int FrmProg::currentRow() const
 
 void FrmProg::setFileName(const QString &sName) { m_doc->setFileName(sName); }
 QString FrmProg::getFileName(bool bFullPath) const { return m_doc->getFileName(bFullPath); }
-void FrmProg::setDirty(bool dirty) { m_doc->setDirty(dirty); }
+void FrmProg::setDirty(bool dirty)
+{
+    // Saved: this is the state undo comes back to. Marked dirty otherwise:
+    // no state in the history is the saved one.
+    if (dirty)
+        m_undo->resetClean();
+    else
+        m_undo->setClean();
+    m_doc->setDirty(dirty);
+}
+
 bool FrmProg::getDirty() const { return m_doc->getDirty(); }
 QStringList FrmProg::getProgCell(int iAxis, int iStep) const { return m_doc->getProgCell(iAxis, iStep); }
 QString FrmProg::getSendStep(int iStep) const { return m_doc->getSendStep(iStep); }
@@ -80,21 +111,23 @@ bool FrmProg::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sD
 
 void FrmProg::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData)
 {
-    m_doc->putAndFill(iAxis, iStep, iCmd, sData, m_host.dataEntry());
+    record([&] { return m_doc->putAndFill(iAxis, iStep, iCmd, sData, m_host.dataEntry()); });
     selectCell(iStep, ProgramDocument::textColumn(iAxis));
 }
 
 void FrmProg::insertStep()
 {
     const QModelIndex cur = m_grid->currentIndex();
-    m_doc->insertStep(currentRow());
+    const int row = currentRow();
+    record([&] { return m_doc->insertStep(row); });
     selectCell(currentRow(), cur.isValid() ? cur.column() : 1);
 }
 
 void FrmProg::deleteStep()
 {
     const QModelIndex cur = m_grid->currentIndex();
-    m_doc->deleteStep(currentRow());
+    const int row = currentRow();
+    record([&] { return m_doc->deleteStep(row); });
     selectCell(currentRow(), cur.isValid() ? cur.column() : 1);
 }
 
@@ -140,6 +173,9 @@ int FrmProg::selectAxisCells()
 {
     if (m_normalising)
         return getSelectedAxis();
+    // The user picked a cell (or the window did): no whole steps are
+    // selected any more.
+    m_stepRows.clear();
     const QModelIndex cur = m_grid->currentIndex();
     const int row = cur.isValid() ? qMax(1, cur.row()) : 1;
     const int c = cur.isValid() ? cur.column() : 1;
@@ -157,6 +193,155 @@ int FrmProg::selectAxisCells()
     return axis;
 }
 
+bool FrmProg::record(const std::function<bool()> &change)
+{
+    std::optional<ProgramDocument::RowsChange> done = m_doc->recordChange(change);
+    if (!done)
+        return false;
+    m_undo->push(new RowsCommand(*m_doc, std::move(*done)));
+    return true;
+}
+
+void FrmProg::undo()
+{
+    if (!m_undo->canUndo())
+        return;
+    const auto *command = static_cast<const RowsCommand *>(m_undo->command(m_undo->index() - 1));
+    const int row = command->firstRow();
+    m_undo->undo();
+    showRow(row);
+}
+
+void FrmProg::redo()
+{
+    if (!m_undo->canRedo())
+        return;
+    const auto *command = static_cast<const RowsCommand *>(m_undo->command(m_undo->index()));
+    const int row = command->firstRow();
+    m_undo->redo();
+    showRow(row);
+}
+
+void FrmProg::showRow(int row)
+{
+    if (row < 1)
+        return;
+    selectCell(row, ProgramDocument::iconColumn(getSelectedAxis()));
+    m_grid->scrollTo(m_grid->currentIndex());
+}
+
+void FrmProg::clickStepNumber(int row, Qt::KeyboardModifiers modifiers)
+{
+    if (row < 1 || row > m_doc->maxStep())
+        return;
+    QList<int> rows;
+    if (modifiers & Qt::ShiftModifier) {
+        const int from = m_stepRows.isEmpty() ? currentRow() : m_anchorRow;
+        for (int r = qMin(from, row); r <= qMax(from, row); ++r)
+            rows << r;
+        m_anchorRow = from;
+    } else if ((modifiers & Qt::ControlModifier) && !m_stepRows.isEmpty()) {
+        rows = m_stepRows;
+        if (!rows.removeOne(row))
+            rows << row;
+        m_anchorRow = row;
+    } else {
+        rows << row;
+        m_anchorRow = row;
+    }
+    if (rows.isEmpty()) {
+        selectCell(row, ProgramDocument::iconColumn(getSelectedAxis()));
+        return;
+    }
+    m_grid->setFocus();
+    selectSteps(rows);
+    // The clicked step is the current row: Insert and Delete step act on it.
+    m_normalising = true;
+    m_grid->selectionModel()->setCurrentIndex(m_doc->index(row, ProgramDocument::iconColumn(getSelectedAxis())),
+                                              QItemSelectionModel::NoUpdate);
+    m_normalising = false;
+}
+
+void FrmProg::selectSteps(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([this](int r) { return r < 1 || r > m_doc->maxStep(); });
+    if (rows.isEmpty())
+        return;
+    // Runs of neighbouring steps become one range each.
+    QItemSelection wanted;
+    const int lastColumn = m_doc->columnCount() - 1;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows.at(j + 1) == rows.at(j) + 1)
+            ++j;
+        wanted.select(m_doc->index(rows.at(i), 1), m_doc->index(rows.at(j), lastColumn));
+        i = j + 1;
+    }
+    QItemSelectionModel *sel = m_grid->selectionModel();
+    m_normalising = true;
+    const QModelIndex cur = m_grid->currentIndex();
+    if (!cur.isValid() || !rows.contains(cur.row()))
+        sel->setCurrentIndex(m_doc->index(rows.first(), ProgramDocument::iconColumn(getSelectedAxis())),
+                             QItemSelectionModel::NoUpdate);
+    sel->select(wanted, QItemSelectionModel::ClearAndSelect);
+    m_normalising = false;
+    m_stepRows = rows;
+}
+
+void FrmProg::copy()
+{
+    const QString text = m_stepRows.isEmpty() ? m_doc->cellProgramText(getSelectedAxis(), currentRow())
+                                               : m_doc->stepsText(m_stepRows);
+    if (!text.isEmpty()) // nothing of the program is selected
+        QGuiApplication::clipboard()->setText(text);
+}
+
+void FrmProg::cut()
+{
+    if (m_stepRows.isEmpty()) {
+        // A cell is cut to the no-operation, so the step keeps its place.
+        const int axis = getSelectedAxis();
+        const int row = currentRow();
+        const QString text = m_doc->cellProgramText(axis, row);
+        if (text.isEmpty())
+            return;
+        const ProgCell noOp{Catalogue::U00, {}};
+        if (record([&] { return m_doc->placeAndFill(axis, row, noOp); }))
+            QGuiApplication::clipboard()->setText(text);
+        selectCell(row, ProgramDocument::textColumn(axis));
+        return;
+    }
+    const QList<int> rows = m_stepRows;
+    const QString text = m_doc->stepsText(rows);
+    if (record([&] { return m_doc->deleteSteps(rows); }))
+        QGuiApplication::clipboard()->setText(text);
+    selectCell(rows.first(), ProgramDocument::iconColumn(getSelectedAxis()));
+}
+
+void FrmProg::paste()
+{
+    const QString text = QGuiApplication::clipboard()->text();
+    if (m_stepRows.isEmpty() && ProgramDocument::isSingleCell(text)) {
+        const int axis = getSelectedAxis();
+        const int row = currentRow();
+        if (record([&] { return m_doc->pasteCell(axis, row, text); }))
+            selectCell(row, ProgramDocument::textColumn(axis));
+        return;
+    }
+    const int before = getStep();
+    const int at = qMin(m_stepRows.isEmpty() ? currentRow() : m_stepRows.first(), before + 1);
+    if (!record([&] { return m_doc->pasteSteps(at, text); }))
+        return;
+    // The pasted steps stay selected, ready to be moved on.
+    QList<int> pasted;
+    for (int r = at; r < at + getStep() - before; ++r)
+        pasted << r;
+    selectSteps(pasted);
+    m_grid->scrollTo(m_doc->index(at, ProgramDocument::iconColumn(getSelectedAxis())));
+}
+
 void FrmProg::moveAxis(int delta)
 {
     const int axis = getSelectedAxis() + delta;
@@ -172,7 +357,7 @@ void FrmProg::editAt(int row, int column)
     const ProgCell cell = m_doc->cell(axis, row);
     if (cell.isEmpty())
         return; // nothing to edit
-    m_doc->editCell(axis, row, cell.cmd, cell.toData(), m_host.dataEntry());
+    record([&] { return m_doc->editCell(axis, row, cell.cmd, cell.toData(), m_host.dataEntry()); });
     selectCell(row, ProgramDocument::textColumn(axis));
 }
 

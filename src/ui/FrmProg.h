@@ -6,9 +6,12 @@
 #include <QPersistentModelIndex>
 #include <QStringList>
 
+#include <functional>
+
 class CommandIcons;
 class ProgGrid;
 class ProgramDocument;
+class QUndoStack;
 struct AppContext;
 
 // A document window: one program shown in its grid. The document itself is
@@ -22,6 +25,7 @@ class FrmProg : public QMdiSubWindow
 public:
     // A window of the run `ctx`, held by `host`, drawing the command icons.
     FrmProg(AppContext &ctx, const CommandIcons &icons, ProgHost &host, QWidget *parent = nullptr);
+    ~FrmProg() override;
 
     ProgramDocument *document() const { return m_doc; }
     ProgGrid *grid() const { return m_grid; }
@@ -58,6 +62,29 @@ public:
     // Makes a cell current and normalises the selection; returns the axis.
     int selectCell(int row, int column);
 
+    // The document's undo history. Every edit made through the window
+    // (placing, editing, insert, delete, paste, cut) is one undo step; the
+    // dirty mark follows the history's saved state.
+    QUndoStack *undoStack() const { return m_undo; }
+    void undo();
+    void redo();
+
+    // Whole steps selected by their step numbers, in order; empty while a
+    // cell is selected.
+    QList<int> selectedSteps() const { return m_stepRows; }
+    // A click on a step number: selects that step; with Shift the steps
+    // from the last one clicked, with Ctrl one more (or one less).
+    void clickStepNumber(int row, Qt::KeyboardModifiers modifiers);
+    // Selects whole steps (rows 1..maxStep).
+    void selectSteps(QList<int> rows);
+
+    // The clipboard: the selected steps, or the selected cell, as program
+    // text. Paste inserts steps before the selected step, or places a
+    // single cell onto the selected cell.
+    void copy();
+    void cut();
+    void paste();
+
     // The closing check: asks about unsaved changes. True when the window
     // may close (answered No, or Yes and the document was saved).
     bool queryUnload();
@@ -77,6 +104,10 @@ private:
     void moveAxis(int delta);
     void editAt(int row, int column);
     void dropCommand(int cmd, int row, int column);
+    // Runs an edit of the document and makes what it changed an undo step.
+    bool record(const std::function<bool()> &change);
+    // Shows the first row an undo or redo changed.
+    void showRow(int row);
 
     AppContext &m_ctx;
     const CommandIcons &m_icons;
@@ -87,5 +118,8 @@ private:
     bool m_normalising = false;
     bool m_closeConfirmed = false;
     int m_bulk = 0;                          // nesting of setGridTact(false)
+    QUndoStack *m_undo = nullptr;
+    QList<int> m_stepRows;                   // steps selected by their numbers
+    int m_anchorRow = 1;                     // where Shift+click extends from
     QPersistentModelIndex m_pendingCurrent;  // current cell once the bulk change ends
 };

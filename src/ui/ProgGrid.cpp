@@ -223,6 +223,17 @@ bool ProgGrid::eventFilter(QObject *watched, QEvent *event)
             }
             return true;
         }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            // The step numbers select whole steps; the window decides which.
+            auto *press = static_cast<QMouseEvent *>(event);
+            if (!onVertical || press->button() != Qt::LeftButton)
+                break;
+            const int row = verticalHeader()->logicalIndexAt(press->position().toPoint().y());
+            if (row >= 1)
+                emit stepNumberClicked(row, press->modifiers());
+            return true;
+        }
         default:
             break;
         }

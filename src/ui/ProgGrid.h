@@ -30,6 +30,8 @@ signals:
     void dropped(const QMimeData *mime, int row, int column);
     // The current cell or the selection changed.
     void selectionTouched();
+    // A step number (row >= 1) clicked, with the keys held.
+    void stepNumberClicked(int row, Qt::KeyboardModifiers modifiers);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

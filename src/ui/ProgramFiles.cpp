@@ -16,6 +16,17 @@ namespace {
 const QString kPattern = QStringLiteral("*.txt");
 }
 
+QList<FileDialogs::Filter> ProgramFiles::fileFilters(bool allFiles) const
+{
+    const QString section = QStringLiteral("Tool");
+    QList<FileDialogs::Filter> filters{{m_langIni.GetINIStr(section, QStringLiteral("Mes000")), kPattern}};
+    // A name saved without ".txt" is kept as typed: such a file can still
+    // be opened.
+    if (allFiles)
+        filters.append({m_langIni.GetINIStr(section, QStringLiteral("Mes900")), QStringLiteral("*")});
+    return filters;
+}
+
 bool ProgramFiles::saveProgram(FrmProg *form, bool bSaveAs)
 {
     if (!form)
@@ -53,13 +64,12 @@ QString ProgramFiles::askSaveFileName(const QString &currentName)
             folder = QStringLiteral("/");
         name = currentName.mid(slash + 1);
     }
-    return m_dialogs.askSaveFileName(folder, name, QString::fromUtf16(u"ﾃｷｽﾄ(*.txt)"), kPattern);
+    return m_dialogs.askSaveFileName(folder, name, fileFilters(false));
 }
 
 QString ProgramFiles::askOpenFileName()
 {
-    return m_dialogs.askOpenFileName(
-        m_langIni.GetINIStr(QStringLiteral("Tool"), QStringLiteral("Mes000")), kPattern);
+    return m_dialogs.askOpenFileName(fileFilters(true));
 }
 
 FrmProg *ProgramFiles::openProgram(int axisNum, int maxStep)

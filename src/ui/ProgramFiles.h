@@ -1,11 +1,12 @@
 #pragma once
 
+#include "program/FileDialogs.h"
+
 #include <QString>
 
 #include <functional>
 
 class Catalogue;
-class FileDialogs;
 class FrmProg;
 class Messages;
 class clsIniFile;
@@ -39,6 +40,9 @@ public:
     FrmProg *openProgramFile(const QString &path, int axisNum, int maxStep);
 
 private:
+    // The file types the dialogs offer, in the language of the run: program
+    // files, then (when `allFiles`) every file.
+    QList<FileDialogs::Filter> fileFilters(bool allFiles) const;
     void reportFileError(const char *key, const QString &path, const QString &reason);
 
     const Catalogue &m_catalogue;

@@ -11,12 +11,14 @@ public:
     explicit QtFileDialogs(QWidget *parent) : m_parent(parent) {}
 
     QString askSaveFileName(const QString &folder, const QString &fileName,
-                            const QString &description, const QString &pattern) override;
-    QString askOpenFileName(const QString &description, const QString &pattern) override;
+                            const QList<Filter> &filters) override;
+    QString askOpenFileName(const QList<Filter> &filters) override;
 
     // A Qt name filter from a description and a pattern: the description as
     // it is when it already ends with the pattern in brackets, else with it.
     static QString nameFilter(const QString &description, const QString &pattern);
+    // The filters as one Qt filter list, ";;" between them.
+    static QString nameFilters(const QList<Filter> &filters);
 
 private:
     QWidget *m_parent;

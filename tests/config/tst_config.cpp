@@ -113,6 +113,15 @@ void TestConfig::codecBytes_data()
     QTest::newRow("unmappable pair whose trail is a lead byte")
         << QByteArray("\xfc\xfc\x81\x40") << QString::fromUtf16(u"\xdcfc\xdcfc\u3000");
     QTest::newRow("user-defined area") << QByteArray("\xf0\x40") << QString::fromUtf16(u"\xe000");
+    // 0xEEF9 is also 0x81CA, 0xED40 also 0xFA5C: read as their characters
+    // they would be written back as the other code.
+    QTest::newRow("duplicate code: lead escaped, trail read on")
+        << QByteArray("\xee\xf9") << QString::fromUtf16(u"\xdcee\xdcf9");
+    QTest::newRow("escaped lead byte before a duplicate code")
+        << QByteArray("\xee\xee\xee\xf9") << QString::fromUtf16(u"\xdcee\xdcee\xdcee\xdcf9");
+    QTest::newRow("duplicate code inside a long run")
+        << cp932(QString(100, hyo[0])) + "\xed\x40" + cp932(QString(100, hyo[0]))
+        << QString(100, hyo[0]) + QString::fromUtf16(u"\xdced@") + QString(100, hyo[0]);
     QTest::newRow("unmappable pair inside a long run")
         << cp932(QString(100, hyo[0])) + "\x85\x40" + cp932(QString(100, hyo[0]))
         << QString(100, hyo[0]) + QString::fromUtf16(u"\xdc85@") + QString(100, hyo[0]);

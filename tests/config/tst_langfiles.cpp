@@ -33,6 +33,9 @@ const KeyRange kKeys[] = {
     {"Tool", "Mes", 101, 103, 3},      {"Tool", "Mes", 105, 109, 3},
     {"Tool", "Mes", 111, 113, 3},      {"Tool", "Mes", 116, 117, 3},
     {"Tool", "Mes", 203, 203, 3},      {"Tool", "Mes", 211, 213, 3},
+    {"MDIFormMain", "Cap", 30, 30, 3}, {"MsgBox", "Mes", 60, 61, 3},
+    {"Tool", "Mes", 900, 900, 3},
+    {"MDIFormMain", "Cap", 20, 24, 3}, {"MsgBox", "Mes", 56, 58, 3},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "config/clsIniFile.h"
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
+#include "program/ProgramFile.h"
 #include "support/ScriptedDataEntry.h"
 #include "support/ScriptedPresenter.h"
 
@@ -113,6 +114,12 @@ private slots:
     void sendText();
     void tooltipOfLabel();
     void headersAndStepNumbers();
+    void undoRoundTrips_data();
+    void undoRoundTrips();
+    void clipboardText_data();
+    void clipboardText();
+    void refusedPastes_data();
+    void refusedPastes();
 };
 
 void TestProgramDocument::codec()
@@ -483,6 +490,177 @@ void TestProgramDocument::headersAndStepNumbers()
     QCOMPARE(three.doc.headerData(8, Qt::Horizontal).toString(),
              lang.GetINIStr("FrmProg", "Mes005") + "\n" + lang.GetINIStr("FrmProg", "Mes006"));
     QCOMPARE(three.doc.headerData(6, Qt::Horizontal).toString(), QString());
+}
+
+namespace {
+
+QByteArray fileBytes(const Fixture &f)
+{
+    return ProgramFile::writeProgram(Fixture::catalogue(), f.doc.getAxis(), f.doc.steps());
+}
+
+// A three-axis program of five steps that the changes below work on.
+void fiveSteps(Fixture &f)
+{
+    f.step(1, {"D: 10 20 5", "H:", "U00:"});
+    f.step(2, {"#: a b", "#: a b", "#: a b"});
+    f.step(3, {"AGO: 300", "AGO: -5", "U00:"});
+    f.step(4, {"R: 1", "W: 4", "R: 2"});
+    f.step(5, {"U00:", "U00:", "H:"});
+    f.doc.setDirty(false);
+}
+
+struct Change
+{
+    const char *name;
+    int keptRows; // rows the undo step holds, before and after together
+    std::function<bool(ProgramDocument &, DataEntry &)> run;
+};
+
+const QList<Change> &changes()
+{
+    static const QList<Change> list{
+        {"place into a step, other axes follow", 2,
+         [](ProgramDocument &d, DataEntry &e) { return d.editCell(2, 3, Catalogue::R, {"7", "5"}, e); }},
+        {"place past the end, gap filled", 4,
+         [](ProgramDocument &d, DataEntry &e) { return d.putAndFill(1, 9, Catalogue::H, {"4"}, e); }},
+        {"edit leaving the cell as it was", 0,
+         [](ProgramDocument &d, DataEntry &e) { return d.editCell(2, 1, Catalogue::H, {"4"}, e); }},
+        {"insert step", 1, [](ProgramDocument &d, DataEntry &) { return d.insertStep(2); }},
+        {"delete first step", 1, [](ProgramDocument &d, DataEntry &) { return d.deleteStep(1); }},
+        {"delete last step", 1, [](ProgramDocument &d, DataEntry &) { return d.deleteStep(5); }},
+        {"paste steps", 2,
+         [](ProgramDocument &d, DataEntry &) { return d.pasteSteps(2, "H:,H:,H:\r\nW:3,U00:,U00:\r\n"); }},
+        {"paste steps after the end", 1, [](ProgramDocument &d, DataEntry &) { return d.pasteSteps(50, "H:,H:,H:"); }},
+        {"paste a filling cell", 2, [](ProgramDocument &d, DataEntry &) { return d.pasteCell(2, 4, "U01:5\r\n"); }},
+        {"paste a cell past the end", 3, [](ProgramDocument &d, DataEntry &) { return d.pasteCell(3, 8, "W:9"); }},
+        {"cut steps 1, 3 and 5", 7, [](ProgramDocument &d, DataEntry &) { return d.deleteSteps({5, 1, 3}); }},
+    };
+    return list;
+}
+
+} // namespace
+
+void TestProgramDocument::undoRoundTrips_data()
+{
+    QTest::addColumn<int>("change");
+    for (int i = 0; i < changes().size(); ++i)
+        QTest::newRow(changes().at(i).name) << i;
+}
+
+void TestProgramDocument::undoRoundTrips()
+{
+    QFETCH(int, change);
+    Fixture f(3);
+    fiveSteps(f);
+    const QByteArray before = fileBytes(f);
+    const auto gridBefore = f.doc.storedRows(1, f.doc.maxStep());
+    const int stepsBefore = f.doc.getStep();
+
+    const auto done = f.doc.recordChange([&] { return changes().at(change).run(f.doc, f.entry); });
+    QVERIFY(done.has_value());
+    const QByteArray after = fileBytes(f);
+    const auto gridAfter = f.doc.storedRows(1, f.doc.maxStep());
+    const int stepsAfter = f.doc.getStep();
+    // Only the changed stretch is kept: rows that merely move are not.
+    QCOMPARE(int(done->before.size() + done->after.size()) / 3, changes().at(change).keptRows);
+
+    for (int round = 0; round < 2; ++round) {
+        f.doc.applyChange(*done, true);
+        QCOMPARE(fileBytes(f), before);
+        QVERIFY(f.doc.storedRows(1, f.doc.maxStep()) == gridBefore); // icons and rows past the end too
+        QCOMPARE(f.doc.getStep(), stepsBefore);
+        f.doc.applyChange(*done, false);
+        QCOMPARE(fileBytes(f), after);
+        QVERIFY(f.doc.storedRows(1, f.doc.maxStep()) == gridAfter);
+        QCOMPARE(f.doc.getStep(), stepsAfter);
+    }
+
+    // A refused edit is no change at all.
+    QVERIFY(!f.doc.recordChange([&] { return f.doc.deleteStep(150); }).has_value());
+}
+
+void TestProgramDocument::clipboardText_data()
+{
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two steps") << QList<int>{2, 3} << "#:a b,#:a b,#:a b\r\nAGO:300,AGO:-5,U00:\r\n";
+    QTest::newRow("in program order, rows past the end left out")
+        << QList<int>{4, 1, 9, 4} << "D:10:20:5,H:,U00:\r\nR:1,W:4,R:2\r\n";
+}
+
+void TestProgramDocument::clipboardText()
+{
+    QFETCH(QList<int>, rows);
+    QFETCH(QString, text);
+    Fixture f(3);
+    fiveSteps(f);
+    QCOMPARE(f.doc.stepsText(rows), text);
+
+    // Back into another program, before its second step: the same steps.
+    Fixture g(3);
+    g.step(1, {"H:", "H:", "H:"});
+    g.step(2, {"W: 1", "W: 2", "W: 3"});
+    QVERIFY(g.doc.pasteSteps(2, text));
+    QCOMPARE(g.doc.stepsText({1, 2, 3, 4, 5, 6}),
+             "H:,H:,H:\r\n" + text + "W:1,W:2,W:3\r\n");
+    QVERIFY(g.doc.getDirty());
+    // Lone line feeds and blank lines, as text editors may leave them.
+    Fixture h(3);
+    QString foreign = text;
+    QVERIFY(h.doc.pasteSteps(1, "\n" + foreign.replace("\r\n", "\n\n")));
+    QCOMPARE(h.doc.stepsText({1, 2, 3}), text);
+    QVERIFY(g.presenter.shown.isEmpty() && h.presenter.shown.isEmpty());
+}
+
+void TestProgramDocument::refusedPastes_data()
+{
+    QTest::addColumn<int>("axes");
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<bool>("ontoCell");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("unknown command on line 3")
+        << 1 << 2 << false << "H:\r\n\r\nX:1\r\n" << "Mes056" << QStringList{"3"} << "no known command";
+    QTest::newRow("cells short of the axes")
+        << 3 << 2 << false << "H:,H:" << "Mes056" << QStringList{"1"} << "2 cells for 3 axes";
+    QTest::newRow("no step") << 2 << 2 << false << " \r\n\r\n" << "Mes058" << QStringList{} << "";
+    QTest::newRow("past 100 steps on one axis")
+        << 1 << 99 << false << "H:\r\n\r\nW:1\r\n" << "Mes057" << QStringList{"100", "3"} << "";
+    QTest::newRow("cell short of parameters")
+        << 2 << 2 << true << "D:1" << "Mes056" << QStringList{"1"} << "needs 3 parameters";
+    QTest::newRow("two cells onto one") << 2 << 2 << true << "H:\r\nW:2" << "Mes056" << QStringList{"2"} << "";
+}
+
+void TestProgramDocument::refusedPastes()
+{
+    QFETCH(int, axes);
+    QFETCH(int, steps);
+    QFETCH(bool, ontoCell);
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QFETCH(QStringList, args);
+    QFETCH(QString, reason);
+
+    Fixture f(axes, axes == 1 ? 100 : 200);
+    for (int row = 1; row <= steps; ++row)
+        f.step(row, QStringList(axes, QStringLiteral("W: %1").arg(row)));
+    f.doc.setDirty(false);
+    const QByteArray before = fileBytes(f);
+
+    QVERIFY(!(ontoCell ? f.doc.pasteCell(1, 1, text) : f.doc.pasteSteps(1, text)));
+    QCOMPARE(fileBytes(f), before);
+    QCOMPARE(f.doc.getStep(), steps);
+    QVERIFY(!f.doc.getDirty());
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QString expected = f.lang.GetINIStr("MsgBox", key);
+    for (const QString &arg : args)
+        expected = expected.arg(arg);
+    QVERIFY2(f.presenter.shown[0].text.startsWith(expected), qPrintable(f.presenter.shown[0].text));
+    QVERIFY2(f.presenter.shown[0].text.contains(reason), qPrintable(f.presenter.shown[0].text));
 }
 
 QTEST_GUILESS_MAIN(TestProgramDocument)

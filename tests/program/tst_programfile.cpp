@@ -445,6 +445,8 @@ void TestProgramFile::openThenSaveKeepsBytes_data()
         << QByteArray("AXIS=1\r\n#:\x80\xA0\xFD\xFE\xFF\x81\r\n") << same;
     QTest::newRow("control bytes 1A 1C 7F 01") << QByteArray("AXIS=1\r\n#:a\x1A\x1C\x7F\x01z\r\n") << same;
     QTest::newRow("tabs around a label") << QByteArray("AXIS=1\r\n#:\tabc\t\r\nH:\r\n") << same;
+    QTest::newRow("duplicate code after a stray lead byte in a letter parameter")
+        << QByteArray("AXIS=1\r\nU02:B\xee\xee\xf9:1:5\r\n") << same;
     QTest::newRow("every byte a free text may hold") << everyTextByte() << same;
     QTest::newRow("two axes, every command")
         << QByteArray("AXIS=2\r\nH:,H:\r\nD:100:5000:200,D:100:5000:200\r\nAGO:10000,AGO:-500\r\n"

@@ -77,6 +77,7 @@ void TestUpload::line_data()
     QTest::newRow("U02 first piece as sent") << 2 << QByteArray("U02:B,1,07") << S{"12|B|1|7", "12|B|1|7"};
     QTest::newRow("U02 two pieces refused") << 1 << QByteArray("U02:B,1") << refused;
     QTest::newRow("U02 state no number refused") << 1 << QByteArray("U02:B,x,07") << refused;
+    QTest::newRow("U02 colon in the first piece refused") << 1 << QByteArray("U02:B:1,1,5") << refused;
     QTest::newRow("U03") << 1 << QByteArray("U03:+003,+00000100") << S{"13|3|100"};
     QTest::newRow("U03 short refused") << 1 << QByteArray("U03:+03,+00000100") << refused;
     QTest::newRow("W") << 1 << QByteArray("W:+00001000") << S{"16|1000"};

@@ -14,22 +14,26 @@ public:
         bool save;
         QString folder;
         QString fileName;
-        QString description;
-        QString pattern;
+        QString description; // of the first filter
+        QString pattern;     // of the first filter
+        QList<Filter> filters;
     };
 
     QString askSaveFileName(const QString &folder, const QString &fileName,
-                            const QString &description, const QString &pattern) override
+                            const QList<Filter> &filters) override
     {
-        asked.append({true, folder, fileName, description, pattern});
+        asked.append({true, folder, fileName, first(filters).description, first(filters).pattern, filters});
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
-    QString askOpenFileName(const QString &description, const QString &pattern) override
+    QString askOpenFileName(const QList<Filter> &filters) override
     {
-        asked.append({false, QString(), QString(), description, pattern});
+        asked.append({false, QString(), QString(), first(filters).description, first(filters).pattern, filters});
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
 
     QStringList answers; // taken in order; when empty the dialog is cancelled
     QList<Asked> asked;
+
+private:
+    static Filter first(const QList<Filter> &filters) { return filters.value(0); }
 };

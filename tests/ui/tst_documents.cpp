@@ -1,5 +1,6 @@
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
+#include "program/ProgramFile.h"
 #include "support/AppFixture.h"
 #include "support/ScriptedDataEntry.h"
 #include "ui/FrmProg.h"
@@ -7,10 +8,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QUndoStack>
 #include <QtTest>
 
 namespace {
@@ -43,6 +46,33 @@ void dropOn(QWidget *target, const QPoint &pos, const QString &text)
     QApplication::sendEvent(target, &drop);
 }
 
+QByteArray fileBytes(AppFixture &f, FrmProg *form)
+{
+    return ProgramFile::writeProgram(f.app.context().catalogue, form->getAxis(), form->document()->steps());
+}
+
+// A program of the given step lines, as File > Open leaves it: unchanged.
+FrmProg *openedProgram(AppFixture &f, const QString &lines)
+{
+    FrmProg *form = f.main->makeNewForm(f.app.context().run.axisNum);
+    const auto read = ProgramFile::readProgram(f.app.context().catalogue,
+                                               "AXIS=" + QByteArray::number(form->getAxis()) + "\r\n" + lines.toLatin1(),
+                                               form->getAxis(), form->document()->maxStep());
+    if (read.status != ProgramFile::ReadResult::Ok)
+        qFatal("test program refused: %s", qPrintable(read.reason));
+    form->document()->putSteps(read.steps);
+    form->selectCell(1, 1);
+    return form;
+}
+
+void clickStepNumber(FrmProg *form, int row, Qt::KeyboardModifiers modifiers = {})
+{
+    QHeaderView *header = form->grid()->verticalHeader();
+    form->grid()->scrollTo(form->document()->index(row, 1));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, modifiers,
+                      QPoint(header->width() / 2, header->sectionViewportPosition(row) + 3));
+}
+
 void dropOnCell(FrmProg *form, int row, int column, const QString &text)
 {
     ProgGrid *grid = form->grid();
@@ -70,6 +100,10 @@ private slots:
     void dropOnHeaderRow();
     void doubleClickEdits();
     void insertAndDeleteFromMenu();
+    void undoRedoFromMenu_data();
+    void undoRedoFromMenu();
+    void dirtyFollowsSavedState();
+    void stepsThroughClipboard();
 };
 
 void TestDocuments::numbering()
@@ -355,6 +389,142 @@ void TestDocuments::insertAndDeleteFromMenu()
     f.item("mnuCut")->trigger();
     QCOMPARE(f.presenter.shown.size(), 1);
     QCOMPARE(form->getStep(), 1);
+}
+
+void TestDocuments::undoRedoFromMenu_data()
+{
+    QTest::addColumn<QString>("change");
+    for (const char *change : {"place", "edit", "insert", "delete", "paste steps", "paste cell",
+                               "cut steps", "cut cell"})
+        QTest::newRow(change) << QString::fromLatin1(change);
+}
+
+void TestDocuments::undoRedoFromMenu()
+{
+    QFETCH(QString, change);
+    AppFixture f(2);
+    ScriptedDataEntry *entry = scriptEntry(f);
+    FrmProg *form = openedProgram(f, "AGO:100,AGO:200\r\nH:,W:3\r\nU01:4,U01:4\r\n");
+    QGuiApplication::clipboard()->setText(change.endsWith("cell") ? "R:7" : "W:1,W:2\r\nH:,H:\r\n");
+    const QByteArray before = fileBytes(f, form);
+    QVERIFY(!f.item("mnuEditUndo")->isEnabled());
+
+    if (change == "place") {
+        form->putAndFill(2, 5, Catalogue::D, {"6", "10", "20", "5"});
+    } else if (change == "edit") {
+        entry->reply = {"1", "150"};
+        form->grid()->setFocus();
+        form->selectCell(1, 1);
+        QTest::keyClick(form->grid(), Qt::Key_Return);
+    } else if (change == "insert" || change == "delete") {
+        form->selectCell(2, 1);
+        f.item(change == "insert" ? "mnuInsert" : "mnuCut")->trigger();
+    } else if (change.startsWith("paste")) {
+        if (change == "paste steps")
+            clickStepNumber(form, 2);
+        else
+            form->selectCell(2, ProgramDocument::textColumn(2));
+        f.item("mnuEditPaste")->trigger();
+    } else if (change == "cut steps") {
+        clickStepNumber(form, 1);
+        clickStepNumber(form, 3, Qt::ControlModifier);
+        QCOMPARE(form->selectedSteps(), QList<int>({1, 3}));
+        f.item("mnuEditCut")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("AGO:100,AGO:200\r\nU01:4,U01:4\r\n"));
+    } else {
+        form->selectCell(2, ProgramDocument::textColumn(2));
+        f.item("mnuEditCut")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("W:3\r\n"));
+    }
+    const QByteArray after = fileBytes(f, form);
+    QVERIFY(after != before);
+    QCOMPARE(form->undoStack()->count(), 1); // one change, one undo step
+    QCOMPARE(form->windowTitle(), QStringLiteral("Program1*"));
+    QVERIFY(f.item("mnuEditUndo")->isEnabled());
+    QVERIFY(!f.item("mnuEditRedo")->isEnabled());
+
+    f.item("mnuEditUndo")->trigger();
+    QCOMPARE(fileBytes(f, form), before);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Program1"));
+    QVERIFY(!f.item("mnuEditUndo")->isEnabled());
+    QVERIFY(f.item("mnuEditRedo")->isEnabled());
+    f.item("mnuEditRedo")->trigger();
+    QCOMPARE(fileBytes(f, form), after);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Program1*"));
+    QVERIFY(f.presenter.shown.isEmpty());
+}
+
+void TestDocuments::dirtyFollowsSavedState()
+{
+    AppFixture f(1);
+    scriptEntry(f);
+    FrmProg *form = f.main->makeNewForm(1);
+    form->putAndFill(1, 1, Catalogue::H, {"4"});
+    f.fileDialogs->answers = {f.dir.filePath(QStringLiteral("saved.txt"))};
+    QVERIFY(f.main->saveProgram(form, false));
+    QCOMPARE(form->windowTitle(), QStringLiteral("saved.txt"));
+    form->putAndFill(1, 2, Catalogue::W, {"16", "3"});
+    QCOMPARE(form->windowTitle(), QStringLiteral("saved.txt*"));
+
+    form->undo(); // back to the saved program
+    QVERIFY(!form->getDirty());
+    QCOMPARE(form->windowTitle(), QStringLiteral("saved.txt"));
+    form->undo(); // before it
+    QCOMPARE(form->windowTitle(), QStringLiteral("saved.txt*"));
+    QCOMPARE(form->getStep(), 0);
+    QVERIFY(!f.item("mnuEdit")->isEnabled()); // no step left
+    // Its keys still reach undo and redo.
+    QApplication::setActiveWindow(f.main);
+    QTest::keyClick(form->grid(), Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(!form->getDirty());
+    QCOMPARE(form->getStep(), 1);
+
+    // Undo follows the active document.
+    f.main->makeNewForm(1);
+    QVERIFY(!f.item("mnuEditUndo")->isEnabled());
+    f.main->mdiArea()->setActiveSubWindow(form);
+    QVERIFY(f.item("mnuEditUndo")->isEnabled());
+    QVERIFY(f.item("mnuEditRedo")->isEnabled());
+}
+
+void TestDocuments::stepsThroughClipboard()
+{
+    AppFixture f(2);
+    scriptEntry(f);
+    FrmProg *from = openedProgram(f, "H:,H:\r\nAGO:1,AGO:2\r\nD:10:20:3,U00:\r\n#:x,#:x\r\n");
+    FrmProg *to = openedProgram(f, "W:5,W:6\r\n");
+    f.main->activateWindow();
+    QApplication::setActiveWindow(f.main);
+
+    // Steps 2 to 4 of one program, by their step numbers and the keyboard ...
+    f.main->mdiArea()->setActiveSubWindow(from);
+    clickStepNumber(from, 2);
+    clickStepNumber(from, 4, Qt::ShiftModifier);
+    QCOMPARE(from->selectedSteps(), QList<int>({2, 3, 4}));
+    QTest::keyClick(from->grid(), Qt::Key_C, Qt::ControlModifier);
+    const QString text = QStringLiteral("AGO:1,AGO:2\r\nD:10:20:3,U00:\r\n#:x,#:x\r\n");
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+
+    // ... into another, before its selected step, as one undo step.
+    f.main->mdiArea()->setActiveSubWindow(to);
+    to->selectCell(1, 1);
+    QTest::keyClick(to->grid(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(to->document()->stepsText({1, 2, 3, 4}), text + "W:5,W:6\r\n");
+    QCOMPARE(to->selectedSteps(), QList<int>({1, 2, 3}));
+    QTest::keyClick(to->grid(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(to->getStep(), 1);
+    QTest::keyClick(to->grid(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(to->getStep(), 4);
+
+    QGuiApplication::clipboard()->clear();
+    QVERIFY(!f.item("mnuEditPaste")->isEnabled());
+    // An empty program takes steps too, though its Edit menu is off.
+    QGuiApplication::clipboard()->setText(text);
+    QVERIFY(f.item("mnuEditPaste")->isEnabled());
+    FrmProg *empty = f.main->makeNewForm(2);
+    QVERIFY(!f.item("mnuEdit")->isEnabled());
+    QTest::keyClick(empty->grid(), Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(empty->document()->stepsText({1, 2, 3}), text);
 }
 
 QTEST_MAIN(TestDocuments)

@@ -1,3 +1,4 @@
+#include "config/RecentFiles.h"
 #include "config/TextCodec.h"
 #include "program/Catalogue.h"
 #include "support/AppFixture.h"
@@ -5,8 +6,13 @@
 #include "support/FileSizeLimit.h"
 #include "support/ScriptedDataEntry.h"
 #include "ui/FrmProg.h"
+#include "ui/ProgGrid.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
 #include <QProcess>
 #include <QtTest>
 
@@ -80,6 +86,11 @@ private slots:
     void emptyProgram();
     void withoutLanguageFileSavesSameBytes();
     void diskFullKeepsEverything();
+    void recentFiles();
+    void droppedFiles_data();
+    void droppedFiles();
+    void dialogFiltersFollowLanguage_data();
+    void dialogFiltersFollowLanguage();
 };
 
 void TestProgramFiles::saveAndOpenRoundTrip()
@@ -309,6 +320,143 @@ void TestProgramFiles::diskFullKeepsEverything()
     QCOMPARE(form->windowTitle(), title);
     QCOMPARE(f.presenter.shown.size(), 1);
     QCOMPARE(f.presenter.shown[0].kind, MsgKind::Error);
+}
+
+// File > Open Recent: files opened and saved, most recent first; a file
+// gone since is taken off with a message.
+void TestProgramFiles::recentFiles()
+{
+    AppFixture f(2);
+    const QString a = f.dir.filePath(QStringLiteral("a&b.txt"));
+    const QString b = f.dir.filePath(QStringLiteral("b.txt"));
+    QVERIFY(writeBytes(a, "AXIS=2\r\nH:,H:\r\n"));
+    QMenu *menu = f.item("mnuFileRecent")->menu();
+    auto listed = [menu] {
+        QStringList files;
+        for (QAction *entry : menu->actions()) {
+            if (entry->isVisible())
+                files << entry->data().toString();
+        }
+        return files;
+    };
+    QVERIFY(!f.item("mnuFileRecent")->isEnabled());
+
+    f.fileDialogs->answers = {a, b};
+    f.item("mnuFileOpen")->trigger();
+    QVERIFY(f.main->saveProgram(sampleProgram(f), false));
+    QCOMPARE(listed(), (QStringList{b, a}));
+    QVERIFY(f.item("mnuFileRecent")->isEnabled());
+    QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("&2 ") + QDir::toNativeSeparators(f.dir.path())
+                                                + QDir::separator() + QStringLiteral("a&&b.txt"));
+
+    // Chosen, it opens as File > Open opens it and moves to the front.
+    menu->actions().at(1)->trigger();
+    QCOMPARE(windows(f), 3);
+    QCOMPARE(f.main->activeForm()->getFileName(true), a);
+    QCOMPARE(listed(), (QStringList{a, b}));
+
+    QVERIFY(QFile::remove(b));
+    menu->actions().at(1)->trigger();
+    QCOMPARE(windows(f), 3);
+    QCOMPARE(listed(), QStringList{a});
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QVERIFY(f.presenter.shown[0].text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", "Mes060")));
+    QVERIFY(f.presenter.shown[0].text.contains(b));
+    // What the next run reads.
+    RecentFiles stored(f.dir.filePath(QLatin1String(RecentFiles::kFileName)));
+    stored.load();
+    QCOMPARE(stored.files(), QStringList{a});
+}
+
+void TestProgramFiles::droppedFiles_data()
+{
+    QTest::addColumn<QStringList>("dropped"); // names in the folder, or URLs
+    QTest::addColumn<bool>("onGrid");         // onto an open document, else the empty area
+    QTest::addColumn<QStringList>("opened");  // none: the drag is refused
+    QTest::addColumn<QString>("refusal"); // key of the message, if any
+    const QStringList one{"a.txt"};
+    QTest::newRow("one program") << one << false << one << QString();
+    QTest::newRow("onto a document's grid") << one << true << one << QString();
+    QTest::newRow("two programs") << QStringList{"a.txt", "b"} << false << QStringList{"a.txt", "b"} << QString();
+    QTest::newRow("a refused file beside a program") << QStringList{"three.txt", "a.txt"} << false << one << "Mes051";
+    QTest::newRow("no local file") << QStringList{"https://example.com/a.txt"} << false << QStringList{} << QString();
+}
+
+void TestProgramFiles::droppedFiles()
+{
+    QFETCH(QStringList, dropped);
+    QFETCH(bool, onGrid);
+    QFETCH(QStringList, opened);
+    QFETCH(QString, refusal);
+    AppFixture f(2);
+    for (const char *name : {"a.txt", "b"})
+        QVERIFY(writeBytes(f.dir.filePath(QLatin1String(name)), "AXIS=2\r\nH:,H:\r\n"));
+    QVERIFY(writeBytes(f.dir.filePath(QStringLiteral("three.txt")), "AXIS=3\r\nH:,H:,H:\r\n"));
+    const int before = onGrid ? 1 : 0;
+    QWidget *under = onGrid ? f.main->makeNewForm(2)->grid()->viewport() : f.main->mdiArea()->viewport();
+
+    // As a file manager drags: the file URLs, and their text.
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &name : dropped)
+        urls << (name.contains(u':') ? QUrl(name) : QUrl::fromLocalFile(f.dir.filePath(name)));
+    mime.setUrls(urls);
+    mime.setText(urls.first().toString());
+    // Delivered as the window delivers it: to the first widget from the one
+    // under the mouse up that takes drops.
+    QWidget *target = under;
+    while (!target->acceptDrops())
+        target = target->parentWidget();
+    const QPoint pos = under->mapTo(target, under->rect().center());
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QCOMPARE(enter.isAccepted(), !opened.isEmpty());
+    if (opened.isEmpty())
+        return;
+    QDropEvent drop(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
+
+    QTRY_COMPARE(windows(f), before + int(opened.size()));
+    QStringList names;
+    for (QMdiSubWindow *w : f.main->mdiArea()->subWindowList().mid(before))
+        names << qobject_cast<FrmProg *>(w)->getFileName(false);
+    QCOMPARE(names, opened);
+    // A grid takes no command from a file's name.
+    if (onGrid)
+        QCOMPARE(qobject_cast<FrmProg *>(f.main->mdiArea()->subWindowList().first())->getStep(), 0);
+    QCOMPARE(f.presenter.shown.size(), refusal.isEmpty() ? 0 : 1);
+    if (!refusal.isEmpty())
+        QVERIFY(f.presenter.shown[0].text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", refusal)));
+}
+
+void TestProgramFiles::dialogFiltersFollowLanguage_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::newRow("Japanese") << QStringLiteral("0");
+    QTest::newRow("English") << QStringLiteral("1");
+}
+
+void TestProgramFiles::dialogFiltersFollowLanguage()
+{
+    QFETCH(QString, commandLine);
+    AppFixture f(2, commandLine);
+    const clsIniFile &lang = f.app.context().run.langIni;
+    const QString programs = lang.GetINIStr("Tool", "Mes000") + QStringLiteral("|*.txt");
+    const QString all = lang.GetINIStr("Tool", "Mes900") + QStringLiteral("|*");
+    f.main->openProgram();
+    f.main->saveProgram(f.main->makeNewForm(2), false);
+    QCOMPARE(f.fileDialogs->asked.size(), 2);
+    auto offered = [&](int i) {
+        QStringList list;
+        for (const FileDialogs::Filter &filter : f.fileDialogs->asked[i].filters)
+            list << filter.description + u'|' + filter.pattern;
+        return list;
+    };
+    // Open offers every file too: a name saved without ".txt" stays so.
+    QCOMPARE(offered(0), (QStringList{programs, all}));
+    QCOMPARE(offered(1), QStringList{programs});
+    QVERIFY(!programs.startsWith(u'|') && !all.startsWith(u'|'));
 }
 
 QTEST_MAIN(TestProgramFiles)
