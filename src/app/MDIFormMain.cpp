@@ -20,6 +20,7 @@
 #include "ui/FrmProg.h"
 #include "ui/DataEntryDialog.h"
 #include "ui/FrmCmd.h"
+#include "ui/ProgGrid.h"
 #include "ui/ProgramFiles.h"
 #include "ui/QtFileDialogs.h"
 
@@ -36,9 +37,12 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 #include <QUndoStack>
+
+#include <algorithm>
 
 namespace {
 QString section() { return QStringLiteral("MDIFormMain"); }
@@ -246,6 +250,96 @@ void MDIFormMain::buildMenus()
     m_mnuCommChk = addItem(m_mnuComm, QStringLiteral("mnuCommChk"), u16(u"通信確認..."),
                            QStringLiteral("Cap003"));
     connect(m_mnuCommChk, &QAction::triggered, this, &MDIFormMain::mnuCommChk_Click);
+
+    m_mnuWindow = addMenu(QStringLiteral("mnuWindow"), u16(u"ウィンドウ(&W)"), QStringLiteral("Cap040"));
+    connect(m_mnuWindow->menu(), &QMenu::aboutToShow, this, &MDIFormMain::fillWindowMenu);
+    m_mnuWindowCascade = addItem(m_mnuWindow, QStringLiteral("mnuWindowCascade"), u16(u"重ねて表示(&C)"),
+                                 QStringLiteral("Cap041"));
+    connect(m_mnuWindowCascade, &QAction::triggered, m_mdiArea, &QMdiArea::cascadeSubWindows);
+    m_mnuWindowTile = addItem(m_mnuWindow, QStringLiteral("mnuWindowTile"), u16(u"並べて表示(&T)"),
+                              QStringLiteral("Cap042"));
+    connect(m_mnuWindowTile, &QAction::triggered, m_mdiArea, &QMdiArea::tileSubWindows);
+    m_mnuWindowNext = addItem(m_mnuWindow, QStringLiteral("mnuWindowNext"), u16(u"次のウィンドウ(&N)"),
+                              QStringLiteral("Cap043"), QKeySequence(Qt::CTRL | Qt::Key_Tab));
+    connect(m_mnuWindowNext, &QAction::triggered, m_mdiArea, &QMdiArea::activateNextSubWindow);
+    m_mnuWindowPrevious = addItem(m_mnuWindow, QStringLiteral("mnuWindowPrevious"), u16(u"前のウィンドウ(&P)"),
+                                  QStringLiteral("Cap044"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab));
+    connect(m_mnuWindowPrevious, &QAction::triggered, m_mdiArea, &QMdiArea::activatePreviousSubWindow);
+    m_mnuWindowLine1 = addSeparator(m_mnuWindow, QStringLiteral("mnuWindowLine1"));
+
+    // F6 is no menu item: the window and the command table both hold it.
+    m_focusSwitch = new QAction(this);
+    m_focusSwitch->setObjectName(QStringLiteral("actFocusSwitch"));
+    m_focusSwitch->setShortcut(QKeySequence(Qt::Key_F6));
+    connect(m_focusSwitch, &QAction::triggered, this, &MDIFormMain::switchFocus);
+    addAction(m_focusSwitch);
+}
+
+void MDIFormMain::fillWindowMenu()
+{
+    qDeleteAll(m_windowItems);
+    m_windowItems.clear();
+    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
+    m_mnuWindowLine1->setVisible(!windows.isEmpty());
+    const FrmProg *active = activeForm();
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow *window = windows.at(i);
+        // "&" in a title is shown, not taken for a mnemonic.
+        QString title = window->windowTitle();
+        title.replace(u'&', QStringLiteral("&&"));
+        const QString text = i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(title)
+                                   : QStringLiteral("%1 %2").arg(i + 1).arg(title);
+        QAction *entry = m_mnuWindow->menu()->addAction(text);
+        entry->setObjectName(QStringLiteral("mnuWindowDoc%1").arg(i + 1));
+        entry->setCheckable(true);
+        entry->setChecked(window == active);
+        connect(entry, &QAction::triggered, window, [this, window] {
+            m_mdiArea->setActiveSubWindow(window);
+        });
+        m_windowItems << entry;
+    }
+}
+
+void MDIFormMain::fitIntoArea(QMdiSubWindow *window)
+{
+    const QRect area = m_mdiArea->viewport()->rect();
+    QRect frame = window->geometry();
+    frame.setSize(frame.size().boundedTo(area.size()));
+    // Where another document already sits, one title bar further down and
+    // to the right, as cascading steps.
+    const int step = qMax(8, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
+    const QList<QMdiSubWindow *> others = m_mdiArea->subWindowList();
+    for (int tries = 0; tries < others.size(); ++tries) {
+        frame.moveRight(qMin(frame.right(), area.right()));
+        frame.moveBottom(qMin(frame.bottom(), area.bottom()));
+        frame.moveLeft(qMax(frame.left(), area.left()));
+        frame.moveTop(qMax(frame.top(), area.top()));
+        const bool covers = std::any_of(others.cbegin(), others.cend(), [&](QMdiSubWindow *other) {
+            return other != window && other->isVisible() && other->pos() == frame.topLeft();
+        });
+        if (!covers)
+            break;
+        const QPoint next = frame.topLeft() + QPoint(step, step);
+        frame.moveTopLeft(QRect(next, frame.size()).bottom() > area.bottom() ? area.topLeft() : next);
+    }
+    window->setGeometry(frame);
+}
+
+void MDIFormMain::switchFocus()
+{
+    FrmProg *form = activeForm();
+    if (!form)
+        return;
+    if (m_frmCmd && m_frmCmd->isVisible() && m_frmCmd->isActiveWindow()) {
+        activateWindow();
+        raise();
+        m_mdiArea->setActiveSubWindow(form);
+        form->grid()->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    setMenuDispCmd(true);
+    m_frmCmd->activateWindow();
+    m_frmCmd->list()->setFocus(Qt::ShortcutFocusReason);
 }
 
 QAction *MDIFormMain::item(const QString &name) const
@@ -275,6 +369,7 @@ void MDIFormMain::updateMenus()
     m_mnuComTx->setEnabled(hasSteps && port);
     m_mnuComUL->setEnabled(port);
     m_mnuComExe->setEnabled(port);
+    m_mnuWindow->setEnabled(form != nullptr);
 }
 
 int MDIFormMain::nextDocNo() const
@@ -350,6 +445,8 @@ FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
     // Once the window is gone, the menus follow what is left.
     connect(form, &QObject::destroyed, this, &MDIFormMain::setCloseMenu, Qt::QueuedConnection);
     form->show();
+    // The area placed the window before it took its size on showing.
+    fitIntoArea(form);
     m_mdiArea->setActiveSubWindow(form);
     setMenuDispCmd(true);
     setMenuEnabled();
@@ -394,6 +491,7 @@ void MDIFormMain::setMenuDispCmd(bool blnSw)
     if (blnSw) {
         if (!m_frmCmd) {
             m_frmCmd = new FrmCmd(m_ctx.catalogue, m_ctx.run.langIni, *m_icons, *this, this);
+            m_frmCmd->addAction(m_focusSwitch);
         } else if (!m_frmCmd->isVisible()) {
             m_frmCmd->initList();
         }

@@ -113,6 +113,12 @@ private:
     void rememberFile(const QString &path);
     // Shows the recent list in File > Open Recent.
     void fillRecentMenu();
+    // Lists the open documents in the Window menu, the active one checked.
+    void fillWindowMenu();
+    // Moves a new document window wholly into the visible part of the area.
+    void fitIntoArea(QMdiSubWindow *window);
+    // F6: the focus from the active grid to the command table and back.
+    void switchFocus();
     void openRecent(const QString &path);
     QString recoveryFolder() const;
     // Offers, one by one, the documents a crashed or killed run left
@@ -162,6 +168,14 @@ private:
     QAction *m_mnuComUL = nullptr;
     QAction *m_mnuComExe = nullptr;
     QAction *m_mnuCommChk = nullptr;
+    QAction *m_mnuWindow = nullptr;
+    QAction *m_mnuWindowCascade = nullptr;
+    QAction *m_mnuWindowTile = nullptr;
+    QAction *m_mnuWindowNext = nullptr;
+    QAction *m_mnuWindowPrevious = nullptr;
+    QAction *m_mnuWindowLine1 = nullptr;
+    QList<QAction *> m_windowItems; // the open documents, rebuilt as the menu opens
+    QAction *m_focusSwitch = nullptr;
 
     std::unique_ptr<CommandIcons> m_icons;
     std::unique_ptr<DataEntry> m_dataEntry;

@@ -10,6 +10,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -77,11 +78,24 @@ void FrmCmd::initList()
     setWindowTitle(m_langIni.GetINIStr(section, QStringLiteral("Title001")));
     m_langIni.CaptionChange(this);
 
-    const QSize size(Twips::toPixelsX(3000, this), Twips::toPixelsY(9300, this));
-    resize(size);
+    QSize size(Twips::toPixelsX(3000, this), Twips::toPixelsY(9300, this));
     if (QScreen *s = screen()) {
-        const QRect g = s->geometry();
-        move(g.x() + g.width() - size.width(), g.y());
+        // At the right edge, but below the main window's title bar and menu
+        // bar, whose buttons and menus it would otherwise cover.
+        const QRect g = s->availableGeometry();
+        int top = g.top();
+        auto *main = qobject_cast<QMainWindow *>(parentWidget());
+        if (main && main->isVisible() && main->centralWidget())
+            top = qBound(g.top(), main->centralWidget()->mapToGlobal(QPoint(0, 0)).y(), g.bottom());
+        // Shorter where the screen ends first, but never so short that the
+        // top of the screen is not the better place.
+        if (g.bottom() + 1 - top < size.height() / 2)
+            top = g.top();
+        size = size.boundedTo(QSize(g.width(), g.bottom() + 1 - top));
+        resize(size);
+        move(g.right() + 1 - size.width(), top);
+    } else {
+        resize(size);
     }
 
     m_lstCmd->clear();

@@ -41,6 +41,10 @@ FrmProg::FrmProg(AppContext &ctx, const CommandIcons &icons, ProgHost &host, QWi
     connect(m_doc, &ProgramDocument::stepCountChanged, this, [this] { m_host.setMenuEnabled(); });
     connect(m_grid, &ProgGrid::selectionTouched, this, [this] { selectAxisCells(); });
     connect(m_grid, &ProgGrid::axisMoveRequested, this, &FrmProg::moveAxis);
+    connect(m_grid, &ProgGrid::tabMoveRequested, this, &FrmProg::tabMove);
+    // The area does not deactivate a child's widgets: the grid is told.
+    connect(this, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates, Qt::WindowStates now) { m_grid->setDocumentActive(now & Qt::WindowActive); });
     connect(m_grid, &ProgGrid::editRequested, this, &FrmProg::editAt);
     connect(m_grid, &ProgGrid::stepNumberClicked, this, &FrmProg::clickStepNumber);
     connect(m_grid, &ProgGrid::dropped, this, [this](const QMimeData *mime, int row, int column) {
@@ -348,6 +352,25 @@ void FrmProg::moveAxis(int delta)
     if (axis < 1 || axis > getAxis())
         return;
     selectCell(currentRow(), ProgramDocument::iconColumn(axis));
+    m_grid->scrollTo(m_grid->currentIndex());
+}
+
+void FrmProg::tabMove(int delta)
+{
+    int row = currentRow();
+    int axis = getSelectedAxis() + delta;
+    if (axis > getAxis()) {
+        if (row >= m_doc->maxStep())
+            return;
+        ++row;
+        axis = 1;
+    } else if (axis < 1) {
+        if (row <= 1)
+            return;
+        --row;
+        axis = getAxis();
+    }
+    selectCell(row, ProgramDocument::iconColumn(axis));
     m_grid->scrollTo(m_grid->currentIndex());
 }
 

@@ -102,6 +102,9 @@ private:
     // Moves the current cell without the selection being normalised on the way.
     void setCurrentQuietly(const QModelIndex &index);
     void moveAxis(int delta);
+    // Tab and Shift+Tab: the next or previous axis, past the last or first
+    // one the next or previous step.
+    void tabMove(int delta);
     void editAt(int row, int column);
     void dropCommand(int cmd, int row, int column);
     // Runs an edit of the document and makes what it changed an undo step.

@@ -95,7 +95,8 @@ ProgGrid::ProgGrid(const CommandIcons &icons, QWidget *parent)
     setFrameShape(QFrame::Box);
     setFrameShadow(QFrame::Plain);
     setLineWidth(1);
-    setTabKeyNavigation(false);
+    // Tab moves across the cells (see keyPressEvent), not out of the grid.
+    setTabKeyNavigation(true);
     setMouseTracking(true); // tooltips follow the mouse
 
     setAcceptDrops(true);
@@ -113,6 +114,38 @@ ProgGrid::ProgGrid(const CommandIcons &icons, QWidget *parent)
     if (auto *corner = findChild<QAbstractButton *>())
         corner->installEventFilter(this);
     setCornerButtonEnabled(false);
+
+    // The selection of a document that is not the active one is drawn in a
+    // muted grey, so the active document stands out.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Window).darker(125));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::Text));
+    setPalette(pal);
+}
+
+void ProgGrid::setDocumentActive(bool active)
+{
+    if (m_documentActive == active)
+        return;
+    m_documentActive = active;
+    viewport()->update();
+}
+
+void ProgGrid::initViewItemOption(QStyleOptionViewItem *option) const
+{
+    QTableView::initViewItemOption(option);
+    // Cells follow the document's activation, not the top-level window's:
+    // the active document keeps its highlight while the command table has
+    // the focus, and the others are drawn inactive inside an active main
+    // window.
+    if (m_documentActive) {
+        option->state |= QStyle::State_Active;
+        option->palette.setCurrentColorGroup(isEnabled() ? QPalette::Active : QPalette::Disabled);
+    } else {
+        option->state &= ~QStyle::State_Active;
+        if (isEnabled())
+            option->palette.setCurrentColorGroup(QPalette::Inactive);
+    }
 }
 
 void ProgGrid::applyGeometry(int axisCount, int langNo)
@@ -164,8 +197,10 @@ void ProgGrid::keyPressEvent(QKeyEvent *event)
             emit editRequested(currentIndex().row(), currentIndex().column());
         return;
     case Qt::Key_Tab:
+        emit tabMoveRequested(event->modifiers() & Qt::ShiftModifier ? -1 : +1);
+        return;
     case Qt::Key_Backtab:
-        event->ignore(); // focus moves on
+        emit tabMoveRequested(-1);
         return;
     default:
         QTableView::keyPressEvent(event);

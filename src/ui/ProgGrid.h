@@ -19,10 +19,17 @@ public:
     // Lays out rows and columns for a document with this many axes.
     void applyGeometry(int axisCount, int langNo);
     void setCornerText(const QString &text);
+    // Whether the grid's document window is the active one. An inactive
+    // document draws its selection in the muted inactive colours, however
+    // the main window's activation stands.
+    void setDocumentActive(bool active);
 
 signals:
     // Right (+1) or left (-1) arrow: move the selection by one axis.
     void axisMoveRequested(int delta);
+    // Tab (+1) or Shift+Tab (-1): move the selection by one axis, going on
+    // to the next or previous step past the last or first axis.
+    void tabMoveRequested(int delta);
     // Double click or Enter on a cell (row >= 1, column >= 1).
     void editRequested(int row, int column);
     // A command dropped on a cell; row 0 is the header row, column 0 the
@@ -42,8 +49,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
+    void initViewItemOption(QStyleOptionViewItem *option) const override;
 
 private:
     const CommandIcons &m_icons;
     QString m_cornerText;
+    bool m_documentActive = true;
 };

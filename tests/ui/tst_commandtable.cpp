@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QTableWidget>
@@ -120,11 +121,16 @@ void TestCommandTable::paletteFollowsDocuments()
         QCOMPARE(palette->list()->item(cmd - 1)->text(), catalogue.name(cmd));
         QVERIFY(!palette->list()->item(cmd - 1)->icon().isNull());
     }
-    // At the right edge of the screen, 3000 x 9300 twips.
-    const QRect screen = palette->screen()->geometry();
+    // At the right edge of the screen, 3000 twips wide and at most 9300
+    // high, below the main window's title bar and menu bar.
+    const QRect screen = palette->screen()->availableGeometry();
     QCOMPARE(palette->x() + palette->width(), screen.right() + 1);
-    QCOMPARE(palette->y(), screen.top());
     QCOMPARE(palette->width(), qRound(3000.0 * palette->logicalDpiX() / 1440.0));
+    QVERIFY(palette->height() <= qRound(9300.0 * palette->logicalDpiY() / 1440.0));
+    QVERIFY(palette->geometry().bottom() <= screen.bottom());
+    const QRect menuBar(f.main->menuBar()->mapToGlobal(QPoint(0, 0)), f.main->menuBar()->size());
+    QVERIFY(!palette->frameGeometry().intersects(menuBar));
+    QVERIFY(palette->y() >= f.main->centralWidget()->mapToGlobal(QPoint(0, 0)).y());
 
     // Closing it clears the menu's check mark; the menu shows it again.
     QVERIFY(palette->close());

@@ -3,6 +3,7 @@
 #include "program/ProgramFile.h"
 #include "support/AppFixture.h"
 #include "support/ScriptedDataEntry.h"
+#include "ui/FrmCmd.h"
 #include "ui/FrmProg.h"
 #include "ui/ProgGrid.h"
 
@@ -11,7 +12,9 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QUndoStack>
 #include <QtTest>
@@ -104,6 +107,13 @@ private slots:
     void undoRedoFromMenu();
     void dirtyFollowsSavedState();
     void stepsThroughClipboard();
+    void windowMenu();
+    void nextAndPrevious_data();
+    void nextAndPrevious();
+    void newWindowsInsideArea();
+    void focusSwitchKey();
+    void tabKeys_data();
+    void tabKeys();
 };
 
 void TestDocuments::numbering()
@@ -525,6 +535,152 @@ void TestDocuments::stepsThroughClipboard()
     QVERIFY(!f.item("mnuEdit")->isEnabled());
     QTest::keyClick(empty->grid(), Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(empty->document()->stepsText({1, 2, 3}), text);
+}
+
+namespace {
+
+// The Window menu's document entries as they are shown when it opens.
+QStringList windowEntries(AppFixture &f, QList<QAction *> *entries = nullptr)
+{
+    QMenu *menu = f.main->findChild<QMenu *>(QStringLiteral("mnuWindow"));
+    emit menu->aboutToShow();
+    QStringList texts;
+    for (QAction *a : menu->actions()) {
+        if (!a->objectName().startsWith(QLatin1String("mnuWindowDoc")))
+            continue;
+        texts << a->text() + (a->isChecked() ? QStringLiteral(" *") : QString());
+        if (entries)
+            *entries << a;
+    }
+    return texts;
+}
+
+// The colour of a selected cell of the grid as it is drawn.
+QRgb selectedColour(FrmProg *form)
+{
+    ProgGrid *grid = form->grid();
+    const QRect cell = grid->visualRect(grid->currentIndex().siblingAtColumn(grid->currentIndex().column() + 1));
+    return grid->viewport()->grab().toImage().pixel(cell.topLeft() + QPoint(2, 2));
+}
+
+} // namespace
+
+void TestDocuments::windowMenu()
+{
+    AppFixture f(2);
+    const QList<QAction *> bar = f.main->menuBar()->actions();
+    QCOMPARE(bar.indexOf(f.item("mnuWindow")), bar.indexOf(f.item("mnuComm")) + 1);
+    QVERIFY(!f.item("mnuWindow")->isEnabled());
+    const clsIniFile &lang = f.app.context().run.langIni;
+    QCOMPARE(f.item("mnuWindowTile")->text(), lang.GetINIStr("MDIFormMain", "Cap042"));
+
+    FrmProg *one = f.main->makeNewForm(2);
+    FrmProg *two = f.main->makeNewForm(2);
+    f.main->makeNewForm(2);
+    QVERIFY(f.item("mnuWindow")->isEnabled());
+    QList<QAction *> entries;
+    QCOMPARE(windowEntries(f, &entries),
+             QStringList({"&1 Program1", "&2 Program2", "&3 Program3 *"}));
+    entries.at(1)->trigger();
+    QCOMPARE(f.main->activeForm(), two);
+
+    // Only the active document shows its selection in the active colours.
+    const QPalette pal = one->grid()->palette();
+    QVERIFY(pal.color(QPalette::Inactive, QPalette::Highlight) != pal.color(QPalette::Active, QPalette::Highlight));
+    QCOMPARE(selectedColour(two), pal.color(QPalette::Active, QPalette::Highlight).rgb());
+    QCOMPARE(selectedColour(one), pal.color(QPalette::Inactive, QPalette::Highlight).rgb());
+
+    QVERIFY(two->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(windowEntries(f).size(), 2);
+    f.item("mnuWindowTile")->trigger();
+    QVERIFY(!one->geometry().intersects(f.main->activeForm()->geometry()));
+}
+
+void TestDocuments::nextAndPrevious_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::newRow("next") << "mnuWindowNext" << 0 << 1;
+    QTest::newRow("next wraps") << "mnuWindowNext" << 2 << 0;
+    QTest::newRow("previous") << "mnuWindowPrevious" << 2 << 1;
+    QTest::newRow("previous wraps") << "mnuWindowPrevious" << 0 << 2;
+}
+
+void TestDocuments::nextAndPrevious()
+{
+    QFETCH(QString, item);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    AppFixture f(1);
+    const QList<FrmProg *> forms = {f.main->makeNewForm(1), f.main->makeNewForm(1), f.main->makeNewForm(1)};
+    f.main->mdiArea()->setActiveSubWindow(forms.at(from));
+    f.main->item(item)->trigger();
+    QCOMPARE(f.main->activeForm(), forms.at(to));
+}
+
+void TestDocuments::newWindowsInsideArea()
+{
+    AppFixture f(3);
+    const QRect area = f.main->mdiArea()->viewport()->rect();
+    QList<QPoint> corners;
+    for (int i = 0; i < 3; ++i) {
+        FrmProg *form = f.main->makeNewForm(3);
+        QVERIFY2(area.contains(form->geometry()), qPrintable(QString::number(i + 1)));
+        // None hides another one exactly.
+        QVERIFY(!corners.contains(form->pos()));
+        corners << form->pos();
+    }
+}
+
+void TestDocuments::focusSwitchKey()
+{
+    AppFixture f(2);
+    FrmProg *form = f.main->makeNewForm(2);
+    QVERIFY(QTest::qWaitForWindowActive(f.main));
+    form->grid()->setFocus();
+    QTest::keyClick(form->grid(), Qt::Key_F6);
+    QTRY_COMPARE(QApplication::focusWidget(), f.main->commandTable()->list());
+    QTest::keyClick(f.main->commandTable()->list(), Qt::Key_F6);
+    QTRY_COMPARE(QApplication::focusWidget(), form->grid());
+}
+
+void TestDocuments::tabKeys_data()
+{
+    QTest::addColumn<int>("axes");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("axis");
+    QTest::addColumn<bool>("back");
+    QTest::addColumn<int>("toRow");
+    QTest::addColumn<int>("toAxis");
+    // Row -1 is the last step.
+    QTest::newRow("next axis") << 3 << 4 << 1 << false << 4 << 2;
+    QTest::newRow("past the last axis") << 3 << 4 << 3 << false << 5 << 1;
+    QTest::newRow("previous axis") << 2 << 4 << 2 << true << 4 << 1;
+    QTest::newRow("before the first axis") << 3 << 4 << 1 << true << 3 << 3;
+    QTest::newRow("one axis") << 1 << 4 << 1 << false << 5 << 1;
+    QTest::newRow("stays at the end") << 2 << -1 << 2 << false << -1 << 2;
+    QTest::newRow("stays at the start") << 2 << 1 << 1 << true << 1 << 1;
+}
+
+void TestDocuments::tabKeys()
+{
+    QFETCH(int, axes);
+    QFETCH(int, row);
+    QFETCH(int, axis);
+    QFETCH(bool, back);
+    QFETCH(int, toRow);
+    QFETCH(int, toAxis);
+    AppFixture f(axes);
+    FrmProg *form = f.main->makeNewForm(axes);
+    const int last = form->document()->maxStep();
+    form->grid()->setFocus();
+    form->selectCell(row < 0 ? last : row, ProgramDocument::textColumn(axis));
+    QTest::keyClick(form->grid(), Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+    QCOMPARE(form->currentRow(), toRow < 0 ? last : toRow);
+    const int icon = ProgramDocument::iconColumn(toAxis);
+    QCOMPARE(selectedColumns(form), QList<int>({icon, icon + 1}));
 }
 
 QTEST_MAIN(TestDocuments)
