@@ -260,8 +260,11 @@ void FrmProg::clickStepNumber(int row, Qt::KeyboardModifiers modifiers)
     m_grid->setFocus();
     selectSteps(rows);
     // The clicked step is the current row: Insert and Delete step act on it.
+    // A plain click makes its first axis the current cell, as a click on the
+    // step number column always did.
+    const int axis = modifiers == Qt::NoModifier ? 1 : getSelectedAxis();
     m_normalising = true;
-    m_grid->selectionModel()->setCurrentIndex(m_doc->index(row, ProgramDocument::iconColumn(getSelectedAxis())),
+    m_grid->selectionModel()->setCurrentIndex(m_doc->index(row, ProgramDocument::iconColumn(axis)),
                                               QItemSelectionModel::NoUpdate);
     m_normalising = false;
 }

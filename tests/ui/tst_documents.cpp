@@ -508,7 +508,9 @@ void TestDocuments::stepsThroughClipboard()
 
     // Steps 2 to 4 of one program, by their step numbers and the keyboard ...
     f.main->mdiArea()->setActiveSubWindow(from);
+    from->selectCell(1, ProgramDocument::textColumn(2));
     clickStepNumber(from, 2);
+    QCOMPARE(from->getSelectedAxis(), 1); // a click on a step number: its first axis
     clickStepNumber(from, 4, Qt::ShiftModifier);
     QCOMPARE(from->selectedSteps(), QList<int>({2, 3, 4}));
     QTest::keyClick(from->grid(), Qt::Key_C, Qt::ControlModifier);
