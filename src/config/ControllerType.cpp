@@ -5,7 +5,8 @@
 #include "TextCodec.h"
 
 #include <QFile>
-#include <QRegularExpression>
+
+#include <algorithm>
 
 int ControllerType::readControllerType(const QString &path)
 {
@@ -18,9 +19,11 @@ int ControllerType::readControllerType(const QString &path)
 
     // The first item: up to the first comma or the end of the first line.
     QString text = TextCodec::decode(bytes);
-    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[,\r\n]")));
-    if (end >= 0)
-        text.truncate(end);
+    // Found by hand: on a stray byte's escape (a lone surrogate) a regular
+    // expression would match nothing.
+    const auto end = std::find_if(text.cbegin(), text.cend(),
+                                  [](QChar c) { return c == u',' || c == u'\r' || c == u'\n'; });
+    text.truncate(end - text.cbegin());
     text = text.trimmed();
     if (text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"'))
         text = text.mid(1, text.size() - 2);

@@ -37,7 +37,12 @@ void RecentFiles::load()
     static const QRegularExpression entry(QStringLiteral("^\\s*File(\\d+)\\s*=(.*)$"),
                                           QRegularExpression::CaseInsensitiveOption);
     std::map<int, QString> numbered;
-    for (const QString &line : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
+    // Split by hand: on a stray byte's escape (a lone surrogate) a regular
+    // expression matches nothing, and the whole list would be lost; a line
+    // holding one is skipped by the entry match alone.
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    for (const QString &line : lines.split(u'\n')) {
         const QRegularExpressionMatch m = entry.match(line);
         bool ok = false;
         const int n = m.captured(1).toInt(&ok);

@@ -3,11 +3,11 @@
 #include "config/AtomicFile.h"
 #include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
+#include "program/ProgramFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSerialPortInfo>
 
 namespace {
@@ -64,20 +64,22 @@ void PortMap::load(const QString &folder)
     if (file.error() != QFileDevice::NoError)
         return;
 
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    static const QRegularExpression entry(QStringLiteral("^COM([1-8])$"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    // Lines and names are taken apart by hand: a stray byte decodes to an
+    // escape (a lone surrogate), on which a regular expression matches
+    // nothing, and one such byte would hide every line after it.
     std::array<bool, kPortCount> seen{};
-    const QStringList lines = TextCodec::decode(bytes).split(lineEnd);
+    const QStringList lines = ProgramFile::splitLines(TextCodec::decode(bytes));
     for (const QString &line : lines) {
         const qsizetype eq = line.indexOf(u'=');
         if (eq < 0)
             continue;
-        const QRegularExpressionMatch m = entry.match(line.left(eq).trimmed());
+        const QString name = line.left(eq).trimmed();
         const QString device = line.mid(eq + 1).trimmed();
-        if (!m.hasMatch() || device.isEmpty())
+        const bool portName = name.size() == 4 && name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)
+            && name.at(3) >= u'1' && name.at(3) <= QChar(u'0' + kPortCount);
+        if (!portName || device.isEmpty())
             continue;
-        const int port = m.captured(1).toInt();
+        const int port = name.at(3).unicode() - u'0';
         if (seen[port - 1])
             continue;
         seen[port - 1] = true;

@@ -217,6 +217,9 @@ void TestComSettings::portMapFile_data()
     QTest::newRow("missing entry: default") << edited << 1 << "/dev/ttyUSB0";
     QTest::newRow("empty device: default") << edited << 5 << "/dev/ttyS0";
     QTest::newRow("device with '='") << edited << 6 << "/dev/serial/by-id/usb-A=B";
+    // A stray byte (escaped as a lone surrogate) hides none of the lines.
+    QTest::newRow("stray byte, then the next line")
+        << QByteArray("COM7=/dev/t\x81\r\nCOM8=/dev/eight\r\n") << 8 << "/dev/eight";
     QTest::newRow("unknown port ignored") << edited << 9 << "";
 }
 
