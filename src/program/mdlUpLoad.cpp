@@ -159,10 +159,12 @@ bool mdlUpLoad::bParseUploadCell(QStringView part, ProgCell &cell)
         cmd = Catalogue::W;
         ok = length == 11 && appendNumbers({from(3)}, params);
     } else if (prefix == u"#") {
-        // A free text: everything after the first colon, colons included.
+        // A free text: everything after the first colon, colons included;
+        // not a line end or ",", which the program file could not hold in
+        // a cell (saved, the text would come back as other steps or cells).
         cmd = Catalogue::Label;
         params << afterColon.toString();
-        ok = true;
+        ok = !afterColon.contains(u'\r') && !afterColon.contains(u'\n') && !afterColon.contains(u',');
     }
     if (!ok)
         return false;

@@ -85,6 +85,9 @@ void TestUpload::line_data()
     QTest::newRow("W sign only refused") << 1 << QByteArray("W:+        ") << refused;
     QTest::newRow("W short refused") << 1 << QByteArray("W:+0001000") << refused;
     QTest::newRow("# text keeps its colons") << 1 << QByteArray("#:HELLO:WORLD") << S{"17|HELLO:WORLD"};
+    QTest::newRow("# text with CR refused") << 1 << QByteArray("#:HELLO\r#:WORLD") << refused;
+    QTest::newRow("# text with LF refused") << 2 << QByteArray("#:HELLO\nWORLD") << refused;
+    QTest::newRow("# text with comma refused") << 1 << QByteArray("#:HELLO,WORLD") << refused;
     // 0x81 0x7C is one double-byte character whose second byte is "|";
     // 0x80 and 0xB1 are single bytes above 0x7F.
     QTest::newRow("# code page 932 text, | as second byte")
