@@ -56,11 +56,12 @@ bench: build
 	@for b in $(BUILD)/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && { echo "== $$(basename $$b)"; QT_QPA_PLATFORM=offscreen "$$b"; }; done; true
 
 # The fuzz targets: a build of their own with clang and the sanitizers; each
-# target runs FUZZ_SECONDS on a copy of its seed corpus, so that what it finds
-# stays in build-fuzz. A crash stops the run; its input is in
+# target runs FUZZ_SECONDS, or until FUZZ_RUNS inputs when that comes first,
+# on a copy of its seed corpus, so that what it finds stays in build-fuzz. A crash stops the run; its input is in
 # build-fuzz/artifacts/<target>/.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_RUNS    ?= -1
 FUZZ_TARGETS ?= programfile upload inifile cfgfiles receive
 
 fuzz: deps
@@ -74,7 +75,7 @@ fuzz: deps
 	  mkdir -p $$corpus $$artifacts; cp -n fuzz/corpus/$$t/* $$corpus/ 2>/dev/null; \
 	  echo "== fuzz_$$t, $(FUZZ_SECONDS) s"; \
 	  dict=""; [ -f fuzz/$$t.dict ] && dict="-dict=fuzz/$$t.dict"; \
-	  $(FUZZ_BUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 $$dict \
+	  $(FUZZ_BUILD)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -runs=$(FUZZ_RUNS) -timeout=10 $$dict \
 	    -artifact_prefix=$$artifacts/ $$corpus || exit 1; \
 	done
 

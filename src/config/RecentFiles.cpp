@@ -49,7 +49,8 @@ void RecentFiles::load()
         if (m.hasMatch() && ok && !numbered.count(n))
             numbered[n] = PathText::fromStored(m.captured(2).trimmed());
     }
-    for (const auto &[n, path] : numbered) {
+    for (const auto &numberedPath : numbered) {
+        const QString &path = numberedPath.second;
         if (m_files.size() == kMaxFiles)
             break;
         const bool known = std::any_of(m_files.cbegin(), m_files.cend(),
