@@ -175,9 +175,16 @@ void SerialLink::onReadyRead()
 {
     if (!m_receiving)
         return; // left in the port; dropped when receiving resumes
-    const QByteArray chunk = m_port.readAll();
-    if (!chunk.isEmpty())
+    // The port does not signal again while this handler runs, and a line
+    // handler may keep it running for long (a message box waits for the
+    // user): what arrived meanwhile is read before returning, or it would
+    // lie unread until the next byte came.
+    while (m_receiving && m_port.isOpen()) {
+        const QByteArray chunk = m_port.readAll();
+        if (chunk.isEmpty())
+            break;
         receiveText(chunk);
+    }
 }
 
 void SerialLink::onPortError(QSerialPort::SerialPortError error)

@@ -2,7 +2,11 @@
 
 #include "config/MessagePresenter.h"
 
+#include <QEventLoop>
 #include <QList>
+#include <QTimer>
+
+#include <chrono>
 
 // Records every message box asked for and answers as told.
 class ScriptedPresenter : public MessagePresenter
@@ -20,6 +24,12 @@ public:
                 const QString &text) override
     {
         shown.append({kind, buttons, title, text});
+        if (hold.count() > 0) {
+            // As a modal box does: events go on while the user reads it.
+            QEventLoop reading;
+            QTimer::singleShot(hold, &reading, &QEventLoop::quit);
+            reading.exec();
+        }
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
@@ -27,4 +37,5 @@ public:
 
     QList<int> answers; // taken in order; when empty: Ok, or Cancel for questions
     QList<Shown> shown;
+    std::chrono::milliseconds hold{0}; // how long each box stays open
 };

@@ -144,6 +144,7 @@ void TestFaults::matrix()
     {
         const auto sim = startSimulator(fault);
         ScriptedPresenter presenter;
+        presenter.hold = 100ms; // each box held open as a user would, events running
         AppContext ctx(presenter);
         ctx.chooseLanguage(folder.path(), QStringLiteral("1"));
         ctx.setControllerType(1);

@@ -100,6 +100,7 @@ void TestUploadDialog::upload()
     QVERIFY(QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), folder.filePath("LANG1.DAT")));
 
     ScriptedPresenter presenter;
+    presenter.hold = 100ms; // each box held open as a user would, events running
     AppContext ctx(presenter);
     ctx.chooseLanguage(folder.path(), QStringLiteral("1"));
     ctx.setControllerType(2);
