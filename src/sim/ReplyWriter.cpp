@@ -19,7 +19,7 @@ ReplyWriter::ReplyWriter(Pty &pty, QObject *parent)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &ReplyWriter::pump);
+    connect(&m_timer, &QTimer::timeout, this, &ReplyWriter::pumpAfterWait);
     m_line.start();
 }
 
@@ -29,22 +29,23 @@ void ReplyWriter::setChunking(int size, int gapMs)
     m_chunkGapMs = std::max(0, gapMs);
 }
 
-void ReplyWriter::send(const QByteArray &bytes, qint64 commandStartNs, qint64 commandBytes)
+void ReplyWriter::send(const QByteArray &bytes, qint64 commandStartNs, qint64 commandBytes, int delayMs)
 {
     if (bytes.isEmpty())
         return;
+    delayMs = std::max(0, delayMs);
     if (m_chunkSize <= 0 && m_baud > 0) {
         const double byteNs = 1e10 / m_baud;
         const qint64 arrived = commandStartNs < 0 ? nowNs()
                                                   : commandStartNs + qint64(double(commandBytes) * byteNs);
-        const qint64 start = std::max(arrived, m_outFreeNs);
+        const qint64 start = std::max(arrived, m_outFreeNs) + qint64(delayMs) * 1'000'000;
         m_outFreeNs = start + qint64(double(bytes.size()) * byteNs);
         m_pieces.append({bytes, 0, m_outFreeNs});
     } else if (m_chunkSize <= 0) {
-        m_pieces.append({bytes, 0});
+        m_pieces.append({bytes, delayMs});
     } else {
         for (qsizetype at = 0; at < bytes.size(); at += m_chunkSize)
-            m_pieces.append({bytes.mid(at, m_chunkSize), at == 0 ? 0 : m_chunkGapMs});
+            m_pieces.append({bytes.mid(at, m_chunkSize), at == 0 ? delayMs : m_chunkGapMs});
     }
     if (!m_timer.isActive())
         pump();
@@ -56,6 +57,14 @@ void ReplyWriter::clear()
     m_timer.stop();
     m_clock.invalidate();
     m_outFreeNs = 0;
+}
+
+void ReplyWriter::pumpAfterWait()
+{
+    emit aboutToWrite();
+    // A command taken meanwhile may have sent, and started a wait of its own.
+    if (!m_timer.isActive())
+        pump();
 }
 
 void ReplyWriter::pump()

@@ -12,7 +12,10 @@ class Pty;
 // at a baud rate (ten bits per byte, so that timings match a real line),
 // optionally split into chunks with a pause between them, as a controller
 // with a slow or bursty UART sends them. Bytes the line cannot take now are
-// retried shortly after.
+// retried shortly after. A reply can be held back by a pause of its own,
+// counted from the end of what goes out before it (or from the command when
+// nothing does): a controller slow to answer, or the LF of a CR LF that a
+// USB serial adapter delivers in a later packet.
 //
 // Paced without chunks, a reply is handed over whole at the moment its last
 // byte would have arrived on a real line: after the command it answers has
@@ -30,14 +33,22 @@ public:
     void setBaud(int baud) { m_baud = baud; }
     void setChunking(int size, int gapMs);
 
-    // Queues one reply behind any still being sent. `commandStartNs` (on
-    // clock()) is when the first byte of the command it answers was read,
-    // `commandBytes` how many bytes that command took on the line.
-    void send(const QByteArray &bytes, qint64 commandStartNs = -1, qint64 commandBytes = 0);
+    // Queues one reply behind any still being sent, `delayMs` after them.
+    // `commandStartNs` (on nowNs()) is when the first byte of the command it
+    // answers was read, `commandBytes` how many bytes that command took on
+    // the line.
+    void send(const QByteArray &bytes, qint64 commandStartNs = -1, qint64 commandBytes = 0,
+              int delayMs = 0);
     // The time base of commandStartNs.
     qint64 nowNs() const { return m_line.nsecsElapsed(); }
-    // Drops what is not sent yet.
+    // Drops what is not sent yet: for a line that is gone. A new command
+    // does not stop a reply; the controller goes on sending it.
     void clear();
+
+signals:
+    // Emitted before queued bytes go out after a wait, so that a command
+    // that came in during the wait is taken before them, as on a real line.
+    void aboutToWrite();
 
 private:
     struct Piece
@@ -47,6 +58,7 @@ private:
         qint64 dueNs = -1;  // paced whole: when it is handed over
     };
 
+    void pumpAfterWait();
     void pump();
 
     Pty &m_pty;

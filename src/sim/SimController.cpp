@@ -3,6 +3,7 @@
 #include "StepFormat.h"
 #include "config/TextCodec.h"
 
+#include <QScopedValueRollback>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -17,10 +18,18 @@ constexpr qsizetype kMaxLineBytes = 4096;
 constexpr int kRunControlChannel = 99;
 
 const QByteArray kOk = "OK";
-const QByteArray kBadCommand = "!1";
-const QByteArray kBadChannel = "!2";
-const QByteArray kBadStep = "!3";
-const QByteArray kTooManySteps = "!4";
+// The error replies the simulator sends of its own, numbered as the host's
+// message table reads them (!0 busy .. !8 axis error).
+const QByteArray kSyntaxError = "!1";  // the command is not recognised
+const QByteArray kChannelError = "!3"; // the channel cannot be used
+const QByteArray kMemoryFull = "!4";   // program memory full
+// A step text that is not a step (see StepFormat): a syntax error, because
+// the controller reads a step by its fixed form and a text that does not
+// fit it (an unknown command, a missing or malformed field, a number with
+// more digits than its field, too many parts) is a line it does not
+// recognise. A data range error would be a readable value outside the
+// controller's limits, and the simulator keeps no parameter limits.
+const QByteArray kMalformedStep = kSyntaxError;
 
 // The text before the command's colon; "EMPTY" for the empty line.
 QByteArray keywordOf(const QByteArray &line)
@@ -57,6 +66,11 @@ SimController::SimController(const SimOptions &options, QObject *parent)
 {
     m_writer.setBaud(options.baud);
     m_writer.setChunking(options.chunkSize, options.chunkGapMs);
+    // Bytes waited for go out only after any command that came in meanwhile.
+    connect(&m_writer, &ReplyWriter::aboutToWrite, this, [this] {
+        if (!m_reading)
+            readLine();
+    });
 }
 
 SimController::~SimController() = default;
@@ -106,6 +120,7 @@ void SimController::pullCable()
 
 void SimController::readLine()
 {
+    const QScopedValueRollback reading(m_reading, true);
     char buffer[512];
     while (m_pty.isOpen()) {
         const qint64 n = m_pty.read(buffer, sizeof buffer);
@@ -127,8 +142,13 @@ void SimController::takeBytes(QByteArrayView bytes)
         if (c == '\n' && std::exchange(m_afterCr, false))
             continue; // the LF of a CR LF
         m_afterCr = c == '\r';
-        if (m_rxStartNs < 0)
+        if (m_rxStartNs < 0) {
             m_rxStartNs = m_writer.nowNs();
+            // The host reopened its port just before it sent this command:
+            // what reached its end of the line earlier is gone, as on a real
+            // line. What the controller sends from now on is not.
+            m_pty.discardUnread();
+        }
         if (c == '\r' || c == '\n') {
             // The host ends every command with CR LF: its bytes on the line.
             m_commandStartNs = std::exchange(m_rxStartNs, -1);
@@ -144,17 +164,13 @@ void SimController::takeBytes(QByteArrayView bytes)
 
 void SimController::handleCommand(const QByteArray &line)
 {
-    // The host reopened its port for this command: what it did not read of
-    // earlier replies is gone on a real line.
-    m_writer.clear();
-    m_pty.discardUnread();
-
     const QByteArray keyword = keywordOf(line);
     const bool isStep = ChannelStore::isChannel(m_loadChannel) && !isControllerKeyword(keyword);
     const int step = isStep ? m_stepLines++ : -1;
     const int occurrence = ++m_keywordCounts[keyword];
 
-    if (const SimFault *fault = faultAt(keyword, occurrence, step)) {
+    const SimFault *fault = faultAt(keyword, occurrence, step);
+    if (fault && fault->action != SimFault::Action::Delay) {
         switch (fault->action) {
         case SimFault::Action::Reply:
             reply(fault->reply);
@@ -165,16 +181,20 @@ void SimController::handleCommand(const QByteArray &line)
         case SimFault::Action::Late:
             QTimer::singleShot(fault->delayMs, this, [this, text = fault->reply] {
                 if (m_pty.isOpen())
-                    m_writer.send(text + m_options.eol);
+                    sendLine(text, -1, 0, 0);
             });
             break;
         case SimFault::Action::Silence:
+        case SimFault::Action::Delay:
             break;
         }
-    } else if (isStep) {
-        takeStep(line);
     } else {
-        carryOut(keyword, line);
+        // A delayed command is carried out now; only its reply waits.
+        const QScopedValueRollback delay(m_replyDelayMs, fault ? fault->delayMs : 0);
+        if (isStep)
+            takeStep(line);
+        else
+            carryOut(keyword, line);
     }
 
     const QString text = TextCodec::decode(line);
@@ -204,7 +224,7 @@ void SimController::carryOut(const QByteArray &keyword, const QByteArray &line)
     } else if (command && keyword == "CHINF") {
         const int channel = channelOf(line);
         if (!ChannelStore::isChannel(channel)) {
-            reply(kBadChannel);
+            reply(kChannelError);
             return;
         }
         const qsizetype steps = m_store.program(channel).size();
@@ -212,7 +232,7 @@ void SimController::carryOut(const QByteArray &keyword, const QByteArray &line)
     } else if (command && keyword == "LOAD") {
         const int channel = channelOf(line);
         if (!ChannelStore::isChannel(channel) && channel != kRunControlChannel) {
-            reply(kBadChannel);
+            reply(kChannelError);
             return;
         }
         m_loadChannel = channel == kRunControlChannel ? 0 : channel;
@@ -221,7 +241,10 @@ void SimController::carryOut(const QByteArray &keyword, const QByteArray &line)
         reply(QByteArray(1, kAck));
     } else if (command && keyword == "PGWRT") {
         if (!ChannelStore::isChannel(loadChannel)) {
-            reply(kBadCommand);
+            // Without a download there is nothing to write: the controller
+            // takes PGWRT: only within one, as it takes NG: only within an
+            // upload.
+            reply(kSyntaxError);
             return;
         }
         m_store.setProgram(loadChannel, m_loaded);
@@ -242,7 +265,7 @@ void SimController::carryOut(const QByteArray &keyword, const QByteArray &line)
     } else if (command && keyword == "UPLOAD") {
         const int channel = channelOf(line);
         if (!ChannelStore::isChannel(channel)) {
-            reply(kBadChannel);
+            reply(kChannelError);
             return;
         }
         m_uploadLines.clear();
@@ -257,7 +280,7 @@ void SimController::carryOut(const QByteArray &keyword, const QByteArray &line)
     } else if (uploading && command && keyword == "NG") {
         reply(QByteArray(1, kAck));
     } else {
-        reply(kBadCommand);
+        reply(kSyntaxError);
     }
 }
 
@@ -274,9 +297,9 @@ void SimController::uploadNext()
 void SimController::takeStep(const QByteArray &step)
 {
     if (m_loaded.size() >= kMaxSteps) {
-        reply(kTooManySteps);
+        reply(kMemoryFull);
     } else if (!StepFormat::uploadLine(step)) {
-        reply(kBadStep);
+        reply(kMalformedStep);
     } else {
         m_loaded << step;
         reply(QByteArray(1, kAck));
@@ -285,5 +308,17 @@ void SimController::takeStep(const QByteArray &step)
 
 void SimController::reply(const QByteArray &text)
 {
-    m_writer.send(text + m_options.eol, m_commandStartNs, m_commandBytes);
+    sendLine(text, m_commandStartNs, m_commandBytes, m_replyDelayMs);
+}
+
+void SimController::sendLine(const QByteArray &text, qint64 commandStartNs, qint64 commandBytes,
+                             int delayMs)
+{
+    if (m_options.lfDelayMs > 0 && m_options.eol == "\r\n") {
+        // The LF in a later packet of a USB serial adapter.
+        m_writer.send(text + '\r', commandStartNs, commandBytes, delayMs);
+        m_writer.send("\n", commandStartNs, commandBytes, m_options.lfDelayMs);
+    } else {
+        m_writer.send(text + m_options.eol, commandStartNs, commandBytes, delayMs);
+    }
 }

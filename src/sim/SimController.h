@@ -19,27 +19,33 @@ class QSocketNotifier;
 //
 //   ?:          "OK"
 //   CHINF:nn    "L" and the channel's step count in three digits, or "N"
-//               for an empty channel; "!2" for a channel outside 01..15
+//               for an empty channel; "!3" for a channel outside 01..15
 //   LOAD:nn     ACK (0x06); nn 01..15 starts a download into that channel,
-//               99 precedes run start and stop; "!2" for any other channel
-//   step text   during a download: ACK, the step is kept; "!3" for a
+//               99 precedes run start and stop; "!3" for any other channel
+//   step text   during a download: ACK, the step is kept; "!1" for a
 //               malformed step, "!4" past 200 steps
 //   PGWRT:      ACK, the downloaded steps become the channel's program;
 //               "!1" without a download
 //   REMOTE:     ACK
 //   Z:nn, U07:  no reply; the channel runs, the run stops
 //   UPLOAD:nn   the channel's first step as an upload line, or the empty
-//               line for an empty channel; "!2" for a bad channel
+//               line for an empty channel; "!3" for a bad channel
 //   empty line  during an upload: the next upload line, after the last
 //               one the empty line that ends the upload
 //   NG:         during an upload: ACK, and the upload ends
 //   otherwise   "!1"
 //
+// The error replies are those of the host's message table: "!1" syntax
+// error (command not recognised), "!3" channel error, "!4" program memory
+// full; the others come only from faults (SimFault).
+//
 // A download ends at PGWRT: or any command other than ?: and CHINF:; an
 // upload ends at its empty line, at NG: or at any other command. The host
-// closes and reopens its port before every command, so a new command
-// throws away whatever of an earlier reply the host has not read. A stored
-// text that is not a valid step (see setProgram) is uploaded unchanged.
+// closes and reopens its port before every command, so what of an earlier
+// reply had reached its end of the line and was not read is lost; what the
+// controller had not sent yet when the command came in still goes out,
+// ahead of the new reply, as on a real line. A stored text that is not a
+// valid step (see setProgram) is uploaded unchanged.
 //
 // Texts are handled as bytes; the QString forms of the API (programs,
 // received commands) are their code page 932 decoding.
@@ -88,6 +94,8 @@ private:
     void carryOut(const QByteArray &keyword, const QByteArray &line);
     void takeStep(const QByteArray &step);
     void reply(const QByteArray &text);
+    // One reply line with the line end, the LF held back by lfDelayMs.
+    void sendLine(const QByteArray &text, qint64 commandStartNs, qint64 commandBytes, int delayMs);
     void uploadNext();
     const SimFault *faultAt(const QByteArray &keyword, int occurrence, int step) const;
 
@@ -99,6 +107,9 @@ private:
 
     QByteArray m_rx;
     bool m_afterCr = false;
+    bool m_reading = false;
+    // The delay of the reply to the command being carried out.
+    int m_replyDelayMs = 0;
     // When the first byte of the command being read came in, and how many
     // bytes the line carried for the command last handled.
     qint64 m_rxStartNs = -1;

@@ -24,7 +24,9 @@ std::optional<SimFault> SimFault::fromOption(const QString &option, const QStrin
 
     SimFault fault;
     const bool byStep = option.endsWith(QLatin1String("-step"));
-    fault.action = option.startsWith(QLatin1String("fail")) ? Action::Reply : Action::Silence;
+    fault.action = option.startsWith(QLatin1String("fail"))    ? Action::Reply
+                 : option.startsWith(QLatin1String("delay")) ? Action::Delay
+                                                               : Action::Silence;
     QString where = value;
     if (fault.action == Action::Reply) {
         const qsizetype eq = value.indexOf(u'=');
@@ -32,6 +34,13 @@ std::optional<SimFault> SimFault::fromOption(const QString &option, const QStrin
             return fail(QStringLiteral("the error reply is missing (=!D)"));
         where = value.left(eq);
         fault.reply = value.mid(eq + 1).toLatin1();
+    } else if (fault.action == Action::Delay) {
+        const qsizetype eq = value.lastIndexOf(u'=');
+        const std::optional<int> ms = eq < 0 ? std::nullopt : count(value.mid(eq + 1), 0);
+        if (!ms)
+            return fail(QStringLiteral("the delay must follow = in milliseconds"));
+        where = value.left(eq);
+        fault.delayMs = *ms;
     }
 
     if (byStep) {

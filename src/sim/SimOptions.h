@@ -18,6 +18,10 @@ struct SimOptions
     // bytes with chunkGapMs between them.
     int chunkSize = 0;
     int chunkGapMs = 5;
+    // 0: a CR LF line end goes out as one; otherwise the LF of every reply
+    // follows its CR this many milliseconds later, as from a USB serial
+    // adapter whose packet ends between the two.
+    int lfDelayMs = 0;
     QList<SimFault> faults;
     // A text file that keeps the channels across runs: read at start,
     // written after every program write. Empty: memory only.

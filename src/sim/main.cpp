@@ -24,31 +24,37 @@ Commands end with CR LF (a lone CR or LF also ends one). Every reply is one
 line ended by the --eol line end; ACK is the byte 0x06.
   ?:           OK
   CHINF:nn     Lnnn (the steps stored in channel nn), N for an empty channel;
-               !2 for a channel outside 01..15
+               !3 for a channel outside 01..15
   LOAD:nn      ACK; 01..15 starts a download into channel nn, 99 precedes
-               run start and stop; !2 for any other channel
-  step text    during a download: ACK; !3 for a malformed step, !4 past 200
+               run start and stop; !3 for any other channel
+  step text    during a download: ACK; !1 for a malformed step, !4 past 200
                steps
   PGWRT:       ACK, the downloaded steps become the channel's program;
                !1 without a download
   REMOTE:      ACK
   Z:nn, U07:   no reply (run channel nn, stop the run)
   UPLOAD:nn    the channel's first step as an upload line, the empty line for
-               an empty channel; !2 for a channel outside 01..15
+               an empty channel; !3 for a channel outside 01..15
   empty line   during an upload: the next line, after the last one the empty
                line that ends the upload
   NG:          during an upload: ACK, and the upload ends
   any other    !1
+The error replies mean what the host's message table says: !1 syntax error
+(command not recognised), !3 channel error, !4 program memory full; !0, !2
+and !5..!8 come only from --fail.
 A download ends at PGWRT: or at any command other than ?: and CHINF:. An
-upload ends at its empty line, at NG: or at any other command. A command
-discards what the host has not read of earlier replies.
+upload ends at its empty line, at NG: or at any other command. The host
+reopens its port for every command: what of earlier replies reached it before
+is lost, what the simulator has not sent yet goes on (ahead of the new reply).
 
 Faults replace what a command does: it is not carried out, and the given
 error reply or nothing is sent. KEYWORD is the text before the command's
 colon (CHINF, LOAD, PGWRT, AGO, ...), EMPTY for the empty line the host sends
 as its acknowledgement during an upload; KEYWORD#N picks only the N-th
 command with that keyword since start. Download steps are numbered as the
-editor shows them: the first step of a download is 0.)";
+editor shows them: the first step of a download is 0. --delay is no fault:
+the command is carried out and its reply sent MS milliseconds after it came
+in (e.g. --delay PGWRT=3150 for an answer past the host's 3 s time-out).)";
 
 struct Usage
 {
@@ -80,10 +86,15 @@ bool parseUsage(QCommandLineParser &parser, Usage *usage, QString *error)
         *error = QStringLiteral("--%1 must be a number of at least %2").arg(QLatin1String(name)).arg(minimum);
         return false;
     };
-    if (!number("baud", 0, &usage->options.baud) || !number("chunk", 1, &usage->options.chunkSize))
+    if (!number("baud", 0, &usage->options.baud) || !number("chunk", 1, &usage->options.chunkSize)
+        || !number("lf-delay", 0, &usage->options.lfDelayMs))
         return false;
+    if (usage->options.lfDelayMs > 0 && usage->options.eol != "\r\n") {
+        *error = QStringLiteral("--lf-delay needs the line end crlf");
+        return false;
+    }
 
-    for (const char *name : {"fail", "silent", "fail-step", "silent-step"}) {
+    for (const char *name : {"fail", "silent", "delay", "fail-step", "silent-step"}) {
         const QString option = QLatin1String(name);
         for (const QString &value : parser.values(option)) {
             const std::optional<SimFault> fault = SimFault::fromOption(option, value, error);
@@ -138,10 +149,17 @@ int main(int argc, char *argv[])
          QStringLiteral("N")},
         {QStringLiteral("chunk"), QStringLiteral("Send every reply in chunks of N bytes, 5 ms apart."),
          QStringLiteral("N")},
+        {QStringLiteral("lf-delay"), QStringLiteral("Send the LF of every CR LF reply MS milliseconds after "
+                                                    "its CR, as a USB serial adapter may (with --baud and "
+                                                    "--chunk: after the CR has gone out)."),
+         QStringLiteral("MS")},
         {QStringLiteral("fail"), QStringLiteral("Answer the error reply (e.g. !5) instead of the command."),
          QStringLiteral("KEYWORD[#N]=!D")},
         {QStringLiteral("silent"), QStringLiteral("Answer nothing to the command."),
          QStringLiteral("KEYWORD[#N]")},
+        {QStringLiteral("delay"), QStringLiteral("Carry the command out, but send its reply MS ms after "
+                                                 "it came in."),
+         QStringLiteral("KEYWORD[#N]=MS")},
         {QStringLiteral("fail-step"), QStringLiteral("Answer the error reply to download step N."),
          QStringLiteral("N=!D")},
         {QStringLiteral("silent-step"), QStringLiteral("Answer nothing to download step N."),

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 // The simulated controller as the host sees it: a real serial port on the
@@ -25,6 +26,10 @@ private slots:
     void lineEnds();
     void pacing_data();
     void pacing();
+    void lateLf_data();
+    void lateLf();
+    void delayedReply_data();
+    void delayedReply();
     void storeKeepsChannels();
     void pullCableFailsThePort();
 
@@ -37,6 +42,9 @@ private:
     // within the time, the partial text when the line end did not come.
     QByteArray readReply(int timeoutMs, int *reads = nullptr);
     QByteArray exchange(const QByteArray &command, int timeoutMs = 2000);
+    // Adds what arrives to `data` until `done` holds, without the pauses of
+    // qWaitFor that would hold up the in-process simulator's timers.
+    bool readUntil(QByteArray *data, const std::function<bool()> &done, int timeoutMs = 2000);
 
     std::unique_ptr<SimController> m_sim;
     QSerialPort m_port;
@@ -51,6 +59,9 @@ const QByteArray kAck = "\x06";
 const QByteArray kSilence = "(silence)";
 // How long a reply that must not come is waited for.
 constexpr int kSilenceMs = 150;
+// How much later than the simulator sent it a busy machine may let the test
+// see a byte: the gap it measures between two bytes shrinks by that much.
+constexpr int kSeenLateMs = 10;
 
 } // namespace
 
@@ -110,6 +121,21 @@ QByteArray TestSim::exchange(const QByteArray &command, int timeoutMs)
     return readReply(timeoutMs);
 }
 
+bool TestSim::readUntil(QByteArray *data, const std::function<bool()> &done, int timeoutMs)
+{
+    QSignalSpy ready(&m_port, &QIODevice::readyRead);
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        *data += m_port.readAll();
+        if (done())
+            return true;
+        if (clock.elapsed() >= timeoutMs)
+            return false;
+        ready.wait(int(timeoutMs - clock.elapsed()));
+    }
+}
+
 void TestSim::exchanges_data()
 {
     QTest::addColumn<QStringList>("faults");
@@ -123,12 +149,12 @@ void TestSim::exchanges_data()
                                << QList<Exchange>{{"?:", "OK"}} << 0;
     QTest::newRow("channel info: empty, stored, outside 01..15")
         << QStringList() << QStringList(5, "H:A")
-        << QList<Exchange>{{"CHINF:01", "N"}, {"CHINF:03", "L005"}, {"CHINF:00", "!2"},
-                           {"CHINF:16", "!2"}, {"CHINF:", "!2"}}
+        << QList<Exchange>{{"CHINF:01", "N"}, {"CHINF:03", "L005"}, {"CHINF:00", "!3"},
+                           {"CHINF:16", "!3"}, {"CHINF:", "!3"}}
         << 0;
     QTest::newRow("load of a channel outside 01..15 and 99")
         << QStringList() << QStringList()
-        << QList<Exchange>{{"LOAD:16", "!2"}, {"LOAD:00", "!2"}, {"LOAD:99", kAck}} << 0;
+        << QList<Exchange>{{"LOAD:16", "!3"}, {"LOAD:00", "!3"}, {"LOAD:99", kAck}} << 0;
     QTest::newRow("step, PGWRT:, NG: and empty line outside their modes")
         << QStringList() << QStringList()
         << QList<Exchange>{{"AGO:A1000", "!1"}, {"PGWRT:", "!1"}, {"NG:", "!1"}, {"", "!1"}}
@@ -141,9 +167,9 @@ void TestSim::exchanges_data()
         << QList<Exchange>{{"LOAD:99", kAck}, {"PGWRT:", "!1"}} << 0;
     QTest::newRow("malformed steps refused, the good one kept")
         << QStringList() << QStringList()
-        << QList<Exchange>{{"LOAD:01", kAck},       {"AGO:A1x", "!3"},         {"AGO:Z1", "!3"},
-                           {"XYZ:1", "!3"},         {"AGO:A123456789", "!3"}, {"#:a,b", "!3"},
-                           {"H:A|H:B|H:C|H:A", "!3"}, {"", "!3"},             {"H:A", kAck},
+        << QList<Exchange>{{"LOAD:01", kAck},       {"AGO:A1x", "!1"},         {"AGO:Z1", "!1"},
+                           {"XYZ:1", "!1"},         {"AGO:A123456789", "!1"}, {"#:a,b", "!1"},
+                           {"H:A|H:B|H:C|H:A", "!1"}, {"", "!1"},             {"H:A", kAck},
                            {"PGWRT:", kAck},        {"CHINF:01", "L001"}}
         << 0;
     QTest::newRow("?: and CHINF: keep a download, REMOTE: ends it")
@@ -174,7 +200,7 @@ void TestSim::exchanges_data()
         << QList<Exchange>{{"UPLOAD:03", "H:A"}, {"?:", "OK"}, {"", "!1"}} << 0;
     QTest::newRow("upload: empty channel, channel outside 01..15")
         << QStringList() << QStringList()
-        << QList<Exchange>{{"UPLOAD:05", ""}, {"UPLOAD:16", "!2"}} << 0;
+        << QList<Exchange>{{"UPLOAD:05", ""}, {"UPLOAD:16", "!3"}} << 0;
     QTest::newRow("upload: a stored text that is no step goes out unchanged")
         << QStringList() << QStringList{"junk"}
         << QList<Exchange>{{"UPLOAD:03", "junk"}, {"", ""}} << 0;
@@ -344,6 +370,101 @@ void TestSim::pacing()
     QCOMPARE(readReply(3000, &reads), QByteArray("L005"));
     QVERIFY2(clock.elapsed() >= minimumMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(reads >= minimumReads, qPrintable(QString::number(reads)));
+}
+
+void TestSim::lateLf_data()
+{
+    QTest::addColumn<int>("lfDelayMs");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("chunkSize");
+    QTest::addColumn<int>("chunkGapMs");
+    QTest::addColumn<int>("minimumMs"); // from the CR to the LF
+
+    QTest::newRow("LF 5 ms after the CR") << 5 << 0 << 0 << 0 << 5;
+    QTest::newRow("LF 40 ms after the CR") << 40 << 0 << 0 << 0 << 40;
+    QTest::newRow("LF 40 ms after the CR, 9600 baud") << 40 << 9600 << 0 << 0 << 40;
+    QTest::newRow("LF 40 ms after the CR, chunks of two bytes") << 40 << 0 << 2 << 1 << 40;
+    QTest::newRow("no LF delay, chunks of one byte 40 ms apart") << 0 << 0 << 1 << 40 << 40;
+}
+
+// The CR of "OK" arrives, the host sends its next command before the LF
+// comes: the LF still arrives, late, and ahead of the next reply.
+void TestSim::lateLf()
+{
+    QFETCH(int, lfDelayMs);
+    QFETCH(int, baud);
+    QFETCH(int, chunkSize);
+    QFETCH(int, chunkGapMs);
+    QFETCH(int, minimumMs);
+
+    SimOptions options;
+    options.lfDelayMs = lfDelayMs;
+    options.baud = baud;
+    options.chunkSize = chunkSize;
+    options.chunkGapMs = chunkGapMs;
+    startSim(options);
+
+    QVERIFY(send("?:"));
+    QByteArray first;
+    QVERIFY(readUntil(&first, [&] { return first.contains('\r'); }));
+    QElapsedTimer sinceCr;
+    sinceCr.start();
+    QCOMPARE(first, QByteArray("OK\r"));
+
+    QVERIFY(send("CHINF:01"));
+    QByteArray next;
+    qint64 lfMs = -1;
+    QVERIFY(readUntil(&next, [&] {
+        if (lfMs < 0 && !next.isEmpty())
+            lfMs = sinceCr.elapsed();
+        return next.endsWith("N\r\n");
+    }));
+    QCOMPARE(next, QByteArray("\nN\r\n"));
+    QVERIFY2(lfMs >= minimumMs - kSeenLateMs, qPrintable(QString::number(lfMs)));
+}
+
+void TestSim::delayedReply_data()
+{
+    QTest::addColumn<QString>("delay");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QList<Exchange>>("before");
+    QTest::addColumn<Exchange>("delayed");
+    QTest::addColumn<QStringList>("channel1"); // once the delayed command is taken
+    QTest::addColumn<int>("minimumMs");
+
+    QTest::newRow("PGWRT: written at once, its ACK 3.15 s later")
+        << "PGWRT=3150" << 0 << QList<Exchange>{{"LOAD:01", kAck}, {"H:A", kAck}}
+        << Exchange{"PGWRT:", kAck} << QStringList{"H:A"} << 3150;
+    QTest::newRow("only the second ?:, 9600 baud")
+        << "?#2=300" << 9600 << QList<Exchange>{{"?:", "OK"}} << Exchange{"?:", "OK"} << QStringList() << 300;
+}
+
+void TestSim::delayedReply()
+{
+    QFETCH(QString, delay);
+    QFETCH(int, baud);
+    QFETCH(QList<Exchange>, before);
+    QFETCH(Exchange, delayed);
+    QFETCH(QStringList, channel1);
+    QFETCH(int, minimumMs);
+
+    SimOptions options;
+    options.baud = baud;
+    QString error;
+    const auto fault = SimFault::fromOption("delay", delay, &error);
+    QVERIFY2(fault, qPrintable(error));
+    options.faults << *fault;
+    startSim(options);
+    for (const auto &[command, expected] : before)
+        QCOMPARE(exchange(command, 500), expected);
+
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(send(delayed.first));
+    QCOMPARE(m_sim->program(1), channel1);
+    QCOMPARE(readReply(minimumMs + 2000), delayed.second);
+    QVERIFY2(clock.elapsed() >= minimumMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < minimumMs + 1000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestSim::storeKeepsChannels()
