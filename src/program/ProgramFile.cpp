@@ -268,6 +268,10 @@ bool ProgramFile::bCheckCellParams(const Catalogue &catalogue, int cmd, const QS
                                    + QLatin1String(" to ") + number(maxLen) + QLatin1String(" allowed"));
         if (!TextCodec::isSingleByte(text))
             return setWhy(why, QLatin1String("text holds a double-byte character"));
+        // Sent, the text would be cut at the "|" into two parts and come
+        // back from the controller shortened.
+        if (text.contains(u'|'))
+            return setWhy(why, QLatin1String("text holds a \"|\""));
         return true;
     }
 
@@ -355,28 +359,49 @@ bool ProgramFile::readStepLine(const Catalogue &catalogue, const QString &text, 
     ProgStep read;
     for (int axis = 1; axis <= axisCount; ++axis) {
         const QString &cell = cells.at(axis - 1);
-        const QString where = QLatin1String("axis ") + QString::number(axis)
-            + QLatin1String(", cell ") + quoted(cell) + QLatin1String(": ");
-        const int cmd = findCommand(catalogue, cell);
-        if (cmd == 0)
-            return setWhy(why, where + QLatin1String("no known command"));
-
-        QStringList fields;
-        if (cmd == Catalogue::Label)
-            fields << catalogue.mnemonic(cmd) << textAfter(cell, catalogue.mnemonic(cmd), true);
-        else
-            fields = cell.split(u':');
-
+        ProgCell value;
         QString fault;
-        if (!bCheckCellParams(catalogue, cmd, fields, &fault))
-            return setWhy(why, where + fault);
-
-        // What the document stores: the command number and its
-        // parameters as written, surplus fields dropped. The checks
-        // above guarantee that none is missing.
-        read << ProgCell{cmd, fields.mid(1, catalogue.paramCount(cmd))};
+        if (!readCell(catalogue, cell, &value, &fault))
+            return setWhy(why, QLatin1String("axis ") + QString::number(axis)
+                                   + QLatin1String(", cell ") + quoted(cell) + QLatin1String(": ") + fault);
+        read << value;
     }
     if (step)
         *step = read;
     return true;
+}
+
+bool ProgramFile::readCell(const Catalogue &catalogue, const QString &text, ProgCell *cell, QString *why)
+{
+    const int cmd = findCommand(catalogue, text);
+    if (cmd == 0)
+        return setWhy(why, QLatin1String("no known command"));
+
+    QStringList fields;
+    if (cmd == Catalogue::Label)
+        fields << catalogue.mnemonic(cmd) << textAfter(text, catalogue.mnemonic(cmd), true);
+    else
+        fields = text.split(u':');
+
+    if (!bCheckCellParams(catalogue, cmd, fields, why))
+        return false;
+
+    // What the document stores: the command number and its parameters as
+    // written, surplus fields dropped. The checks above guarantee that none
+    // is missing.
+    if (cell)
+        *cell = ProgCell{cmd, fields.mid(1, catalogue.paramCount(cmd))};
+    return true;
+}
+
+QString ProgramFile::cellFault(const Catalogue &catalogue, const ProgCell &cell)
+{
+    const QString text = formatCell(catalogue, cell);
+    // The reader cuts a file into lines at CR and LF and a line into cells
+    // at ",": such a character would make it meet other cells than the one
+    // written.
+    if (text.contains(u',') || text.contains(u'\r') || text.contains(u'\n'))
+        return quoted(text) + QLatin1String(" holds a \",\" or a line end");
+    QString why;
+    return readCell(catalogue, text, nullptr, &why) ? QString() : why;
 }

@@ -67,11 +67,24 @@ public:
                                   int expectedAxisCount, int maxStep);
 
     // One step line read and checked as readProgram reads each: exactly
-    // axisCount cells separated by ",", each a known command whose
-    // parameters pass bCheckCellParams. False with the cell and the rule in
-    // *why (when given) on failure.
+    // axisCount cells separated by ",", each read by readCell. False with
+    // the axis, the cell and the rule in *why (when given) on failure.
     static bool readStepLine(const Catalogue &catalogue, const QString &text, int axisCount,
                              ProgStep *step, QString *why = nullptr);
+
+    // One cell of a step line read and checked: a known command whose
+    // parameters pass bCheckCellParams. *cell (when given) receives the
+    // command and its parameters as written, surplus fields dropped. False
+    // with the rule in *why (when given) on failure.
+    static bool readCell(const Catalogue &catalogue, const QString &text, ProgCell *cell,
+                         QString *why = nullptr);
+
+    // How File > Open will judge a cell held by a document or an upload:
+    // the cell as formatCell writes it, read back by readCell. Empty when
+    // the reader takes it, else the reader's reason. A "," or a line end
+    // in a parameter is a fault as well, since it would cut the written
+    // cell apart.
+    static QString cellFault(const Catalogue &catalogue, const ProgCell &cell);
 
     // The whole content of a file; false with the system's reason in
     // *error when it cannot be read.
@@ -95,7 +108,9 @@ public:
     // command `cmd`. fields[0] is the text before the first ":" (or "#:"
     // for a free-text cell), fields[1..] the parameters. A command without
     // parameters always passes. Too few fields never pass. On failure
-    // *why (when given) says which parameter and which rule.
+    // *why (when given) says which parameter and which rule. A free text
+    // must be single-byte and hold no "|", which the transmission text
+    // uses to separate its parts.
     static bool bCheckCellParams(const Catalogue &catalogue, int cmd, const QStringList &fields,
                                  QString *why = nullptr);
 

@@ -1,6 +1,7 @@
 #include "mdlUpLoad.h"
 
 #include "Catalogue.h"
+#include "ProgramFile.h"
 #include "config/TextCodec.h"
 
 #include <algorithm>
@@ -77,6 +78,8 @@ void mdlUpLoad::initUpload(int axisCount)
         step.fill(ProgCell{Catalogue::U00, {}});
     m_upStep = 1;
     m_upAxisCount = std::clamp(axisCount, 1, kMaxAxes);
+    m_upLine = 0;
+    m_problems.clear();
 }
 
 bool mdlUpLoad::bParseUploadCell(QStringView part, ProgCell &cell)
@@ -175,6 +178,7 @@ bool mdlUpLoad::bParseUploadCell(QStringView part, ProgCell &cell)
 
 bool mdlUpLoad::bTakeUploadLine(const QByteArray &line)
 {
+    ++m_upLine;
     if (m_upStep < 1 || m_upStep > kMaxSteps)
         return false;
     // Decoded before it is split: a double-byte character may have "|" as
@@ -184,6 +188,7 @@ bool mdlUpLoad::bTakeUploadLine(const QByteArray &line)
 
     // The step is built aside and stored only when the whole line reads.
     std::array<ProgCell, kMaxAxes> step = m_upCells[size_t(m_upStep - 1)];
+    qsizetype partsRead = 0; // the parts that became cells of their own
     for (qsizetype k = 0; k < parts.size(); ++k) {
         if (k >= kMaxAxes)
             return false;
@@ -196,20 +201,44 @@ bool mdlUpLoad::bTakeUploadLine(const QByteArray &line)
             if (k > 0)
                 return false;
             step.fill(cell);
+            partsRead = 1;
             break;
         }
         step[size_t(k)] = cell;
+        partsRead = k + 1;
     }
     m_upCells[size_t(m_upStep - 1)] = step;
+
+    for (qsizetype k = 0; k < partsRead; ++k) {
+        const QString reason = ProgramFile::cellFault(m_catalogue, step[size_t(k)]);
+        if (!reason.isEmpty())
+            m_problems.append({m_upLine, m_upStep, int(k) + 1, reason});
+    }
     ++m_upStep;
     return true;
 }
 
+QList<UploadProblem> mdlUpLoad::problems(int axisCount) const
+{
+    // Cells the document does not get cannot spoil its file.
+    const int steps = documentSteps(axisCount);
+    QList<UploadProblem> kept;
+    for (const UploadProblem &p : m_problems) {
+        if (p.step <= steps && p.axis <= axisCount)
+            kept << p;
+    }
+    return kept;
+}
+
+int mdlUpLoad::documentSteps(int axisCount) const
+{
+    const int count = m_upStep - 1;
+    return axisCount == 1 ? std::min(count, kOneAxisSteps) : count;
+}
+
 QList<ProgStep> mdlUpLoad::finishUpload() const
 {
-    int count = m_upStep - 1;
-    if (m_upAxisCount == 1)
-        count = std::min(count, kOneAxisSteps);
+    const int count = documentSteps(m_upAxisCount);
     QList<ProgStep> steps;
     steps.reserve(count);
     for (int s = 0; s < count; ++s) {

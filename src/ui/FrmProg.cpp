@@ -5,7 +5,9 @@
 #include "ProgGrid.h"
 #include "RowsCommand.h"
 #include "config/Messages.h"
+#include "config/clsIniFile.h"
 #include "link/AppContext.h"
+#include "link/Channel.h"
 #include "program/Catalogue.h"
 #include "program/ProgramDocument.h"
 
@@ -96,6 +98,27 @@ void FrmProg::setDirty(bool dirty)
 }
 
 bool FrmProg::getDirty() const { return m_doc->getDirty(); }
+
+void FrmProg::markUploaded(int channel)
+{
+    m_uploadChannel = channel;
+    // Before the window is shown, loading would name it anew and mark it
+    // saved: it applies the mark itself once it has done so.
+    if (m_loaded)
+        applyUploaded();
+}
+
+void FrmProg::applyUploaded()
+{
+    // Named, not given a path: File > Save asks where to save it.
+    const QString number = Channel::text(m_uploadChannel);
+    const QString word = m_ctx.run.langIni.GetINIStr(QStringLiteral("FrmProg"), QStringLiteral("Mes007"));
+    setFileName(word.contains(QLatin1String("%1")) ? word.arg(number)
+                : word.isEmpty()                   ? number
+                                                   : word + u' ' + number);
+    setDirty(true);
+}
+
 QStringList FrmProg::getProgCell(int iAxis, int iStep) const { return m_doc->getProgCell(iAxis, iStep); }
 QString FrmProg::getSendStep(int iStep) const { return m_doc->getSendStep(iStep); }
 
@@ -411,6 +434,8 @@ void FrmProg::load()
     setFileName(QStringLiteral("Program%1").arg(m_doc->docNo()));
     initGrid();
     selectAxisCells();
+    if (m_uploadChannel > 0)
+        applyUploaded();
 }
 
 void FrmProg::initGrid()

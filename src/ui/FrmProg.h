@@ -45,6 +45,17 @@ public:
     void setDirty(bool dirty);
     bool getDirty() const;
 
+    // Marks the window as holding the program just uploaded from channel
+    // `channel` (1..15): it is named after the channel ("Channel 02") and
+    // unsaved, so closing it asks and File > Save asks for a file name.
+    // Called once the steps are in; before or after the window is shown.
+    void markUploaded(int channel);
+
+    // Whether the user has been warned that this document holds cells File
+    // > Open refuses; the warning comes once per window.
+    bool refusalWarned() const { return m_refusalWarned; }
+    void setRefusalWarned() { m_refusalWarned = true; }
+
     QStringList getProgCell(int iAxis, int iStep) const;
     // Writes a cell and leaves the current cell at its text column.
     bool bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData);
@@ -98,6 +109,8 @@ protected:
 private:
     void load();
     void initGrid();
+    // Names the window after its upload channel and marks it unsaved.
+    void applyUploaded();
     int selectAxisCells();
     // Moves the current cell without the selection being normalised on the way.
     void setCurrentQuietly(const QModelIndex &index);
@@ -120,6 +133,8 @@ private:
     bool m_loaded = false;
     bool m_normalising = false;
     bool m_closeConfirmed = false;
+    bool m_refusalWarned = false;
+    int m_uploadChannel = 0;                 // 0: not made by an upload
     int m_bulk = 0;                          // nesting of setGridTact(false)
     QUndoStack *m_undo = nullptr;
     QList<int> m_stepRows;                   // steps selected by their numbers

@@ -50,7 +50,30 @@ bool ProgramFiles::saveProgram(FrmProg *form, bool bSaveAs)
     }
     form->setFileName(path);
     form->setDirty(false);
+    warnRefusedCells(form);
     return true;
+}
+
+void ProgramFiles::warnRefusedCells(FrmProg *form)
+{
+    if (form->refusalWarned())
+        return;
+    const QList<ProgStep> steps = form->document()->steps();
+    for (qsizetype s = 0; s < steps.size(); ++s) {
+        for (qsizetype a = 0; a < steps.at(s).size(); ++a) {
+            if (ProgramFile::cellFault(m_catalogue, steps.at(s).at(a)).isEmpty())
+                continue;
+            form->setRefusalWarned();
+            // The step as the grid numbers it, the axis by its column title.
+            const QString step = ProgramDocument::stepLabel(int(s) + 1);
+            const QString axis = m_langIni.GetINIStr(QStringLiteral("FrmProg"),
+                                                     clsIniFile::numberedKey(u"Mes", int(a) + 2));
+            const QString text = m_langIni.GetINIStr(QStringLiteral("MsgBox"), QStringLiteral("Mes062"));
+            m_messages.show(MsgKind::Warning, MsgButtons::Ok,
+                            text.contains(QLatin1String("%2")) ? text.arg(step, axis) : text);
+            return;
+        }
+    }
 }
 
 QString ProgramFiles::askSaveFileName(const QString &currentName)

@@ -27,6 +27,9 @@ public:
     // and bSaveAs is false, else under a name asked from the user. True when
     // the file was written; a cancel or a failure (reported to the user)
     // leaves the old file, the window's name and its dirty state as they were.
+    // Once written, a program holding a cell that File > Open refuses (an
+    // upload takes such cells as the controller holds them) is warned
+    // about, the first time only for each window.
     bool saveProgram(FrmProg *form, bool bSaveAs);
     // Asks for a save path, starting from the window's current name.
     QString askSaveFileName(const QString &currentName);
@@ -44,6 +47,9 @@ private:
     // files, then (when `allFiles`) every file.
     QList<FileDialogs::Filter> fileFilters(bool allFiles) const;
     void reportFileError(const char *key, const QString &path, const QString &reason);
+    // Warns when the window's program holds a cell File > Open refuses,
+    // naming the first one, unless the window has been warned before.
+    void warnRefusedCells(FrmProg *form);
 
     const Catalogue &m_catalogue;
     const clsIniFile &m_langIni;

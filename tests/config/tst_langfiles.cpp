@@ -36,7 +36,8 @@ const KeyRange kKeys[] = {
     {"MDIFormMain", "Cap", 30, 30, 3}, {"MsgBox", "Mes", 60, 61, 3},
     {"Tool", "Mes", 900, 900, 3},
     {"MDIFormMain", "Cap", 20, 24, 3}, {"MsgBox", "Mes", 56, 58, 3},
-    {"MDIFormMain", "Cap", 40, 44, 3},
+    {"MDIFormMain", "Cap", 40, 44, 3}, {"MsgBox", "Mes", 62, 62, 3},
+    {"MsgBox", "Mes", 70, 73, 3},      {"FrmProg", "Mes", 7, 7, 3},
 };
 
 } // namespace

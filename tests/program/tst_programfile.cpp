@@ -43,6 +43,8 @@ private slots:
     void readFile();
     void cell_data();
     void cell();
+    void cellFault_data();
+    void cellFault();
     void stepLimit_data();
     void stepLimit();
     void formatCell_data();
@@ -237,6 +239,8 @@ void TestProgramFile::cell_data()
     QTest::newRow("#: 46 characters") << "#:x" + text45 << refused << "46 characters";
     QTest::newRow("#: 45 half-width katakana") << "#:" + katakana45 << QStringList{"17", katakana45} << "";
     QTest::newRow("#: double-byte character") << QString::fromUtf16(u"#:\u3042") << refused << "double-byte";
+    // Sent, the text would be cut at the "|" and come back shortened.
+    QTest::newRow("#: text with |") << "#:A|B" << refused << "\"|\"";
     QTest::newRow("#:A:B keeps A:B") << "#:A:B" << QStringList{"17", "A:B"} << "";
     QTest::newRow("#: empty text") << "#:" << QStringList{"17", ""} << "";
     QTest::newRow("#: wins over mnemonics in its text") << "x#:AGO:5" << QStringList{"17", "AGO:5"} << "";
@@ -276,6 +280,33 @@ void TestProgramFile::cell()
     QCOMPARE(int(r.status), int(Result::Ok));
     QCOMPARE(r.steps.size(), 2);
     QCOMPARE(r.steps.at(1), typed({{data}}).first());
+    // What the reader took, saved again, passes the same judgement.
+    QCOMPARE(ProgramFile::cellFault(m_catalogue, r.steps.at(1).first()), QString());
+}
+
+void TestProgramFile::cellFault_data()
+{
+    QTest::addColumn<QStringList>("data"); // cell data
+    QTest::addColumn<QString>("reason");   // a part of the reason; empty: no fault
+
+    QTest::newRow("empty cell is written as U00:") << QStringList{""} << "";
+    QTest::newRow("AGO:100") << QStringList{"1", "100"} << "";
+    QTest::newRow("W:0 below 1") << QStringList{"16", "0"} << "parameter 1 \"0\" is outside 1 to 65535";
+    QTest::newRow("W: missing parameter written empty") << QStringList{"16"} << "is empty";
+    QTest::newRow("#: text with |") << QStringList{"17", "A|B"} << "\"|\"";
+    QTest::newRow("U02: comma in the axis letter") << QStringList{"12", "B,x", "1", "5"} << "line end";
+    QTest::newRow("#: text with a line feed") << QStringList{"17", "A\nB"} << "line end";
+}
+
+void TestProgramFile::cellFault()
+{
+    QFETCH(QStringList, data);
+    QFETCH(QString, reason);
+    const QString fault = ProgramFile::cellFault(m_catalogue, ProgCell::fromData(data));
+    if (reason.isEmpty())
+        QCOMPARE(fault, QString());
+    else
+        QVERIFY2(fault.contains(reason), qPrintable(fault));
 }
 
 void TestProgramFile::stepLimit_data()
@@ -403,7 +434,7 @@ QByteArray everyTextByte()
         text.clear();
     };
     for (int b = 0; b <= 0xFF; ++b) {
-        if (b == '\r' || b == '\n' || b == ',' || b == ' ')
+        if (b == '\r' || b == '\n' || b == ',' || b == ' ' || b == '|')
             continue;
         const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
         const QByteArray token = lead ? QByteArray(1, char(b)) + '\x7F' : QByteArray(1, char(b));
@@ -515,12 +546,13 @@ static ProgCell randomCell(QRandomGenerator &rng, const Catalogue &catalogue, in
     case Catalogue::U03: return {cmd, {n(0, 199), n(1, 8388607)}};
     case Catalogue::W: return {cmd, {n(1, 65535)}};
     case Catalogue::Label: {
-        // Printable single bytes but "," (which separates cells), no space at
-        // either end (the writer trims them).
+        // Printable single bytes but "," (which separates cells) and "|"
+        // (which separates transmitted parts), no space at either end (the
+        // writer trims them).
         QString text;
         for (int i = rng.bounded(46); i > 0; --i) {
             const char c = char(rng.bounded(0x21, 0x7F));
-            text += QChar(c == ',' ? 'x' : c);
+            text += QChar(c == ',' || c == '|' ? 'x' : c);
         }
         return {cmd, {text}};
     }

@@ -26,6 +26,8 @@ private slots:
     void line();
     void tableLimits_data();
     void tableLimits();
+    void problems_data();
+    void problems();
 
 private:
     Catalogue m_catalogue;
@@ -84,6 +86,7 @@ void TestUpload::line_data()
     QTest::newRow("W spaces and decimal point") << 1 << QByteArray("W:  +12.500") << S{"16|12.5"};
     QTest::newRow("W sign only refused") << 1 << QByteArray("W:+        ") << refused;
     QTest::newRow("W short refused") << 1 << QByteArray("W:+0001000") << refused;
+    QTest::newRow("W:0 kept as sent") << 1 << QByteArray("W:+00000000") << S{"16|0"};
     QTest::newRow("# text keeps its colons") << 1 << QByteArray("#:HELLO:WORLD") << S{"17|HELLO:WORLD"};
     QTest::newRow("# text with CR refused") << 1 << QByteArray("#:HELLO\r#:WORLD") << refused;
     QTest::newRow("# text with LF refused") << 2 << QByteArray("#:HELLO\nWORLD") << refused;
@@ -164,6 +167,69 @@ void TestUpload::tableLimits()
     QCOMPARE(result.size(), steps);
     QCOMPARE(result.first().size(), axes);
     QCOMPARE(result.last().first(), (ProgCell{Catalogue::W, {QString::number(steps)}}));
+}
+
+void TestUpload::problems_data()
+{
+    QTest::addColumn<int>("axes");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    // Each "line step axis: part of the reason".
+    QTest::addColumn<QStringList>("problems");
+
+    using L = QList<QByteArray>;
+    using S = QStringList;
+    QTest::newRow("fine lines give none")
+        << 2 << L{"AGO:A+00001000|W:+00000010", "U01:0005", "#:HELLO", "D:A+0000100,+0005000,+00200",
+                  "P:53,1,0,1,1", "U02:B,1,07", "C:0120|S:A15"} << S{};
+    QTest::newRow("W:0") << 1 << L{"H:A", "W:+00000000"} << S{"2 2 1: outside 1 to 65535"};
+    QTest::newRow("S:99") << 1 << L{"S:A99"} << S{"1 1 1: outside 0 to 15"};
+    QTest::newRow("U01:500 noted once for its step") << 3 << L{"H:A|H:B|H:C", "U01:0500"} << S{"2 2 1: outside 0 to 199"};
+    QTest::newRow("C:9999") << 2 << L{"H:A|C:9999"} << S{"1 1 2: parameter 1"};
+    QTest::newRow("two-byte #: text") << 2 << L{"H:A|H:B", "#:\x82\xa0"} << S{"2 2 1: double-byte"};
+    QTest::newRow("decimal point") << 1 << L{"W:  +12.500"} << S{"1 1 1: digits"};
+    QTest::newRow("refused line counts as a line") << 1 << L{"XGO:1", "W:+00000000"} << S{"2 1 1: outside"};
+    QTest::newRow("part beyond the axes not noted") << 1 << L{"H:A|W:+00000000"} << S{};
+    QTest::newRow("step past 100 with one axis not noted") << 1 << L(100, "H:A") + L{"W:+00000000"} << S{};
+    QTest::newRow("step 101 with two axes") << 2 << L(100, "H:A") + L{"W:+00000000"} << S{"101 101 1: outside"};
+}
+
+// The upload takes the values as sent and notes those File > Open would
+// refuse, where they stand and why.
+void TestUpload::problems()
+{
+    QFETCH(int, axes);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QStringList, problems);
+
+    mdlUpLoad upload(m_catalogue);
+    upload.initUpload(axes);
+    for (const QByteArray &line : lines)
+        upload.bTakeUploadLine(line);
+
+    auto where = [](const QList<UploadProblem> &list) {
+        QStringList out;
+        for (const UploadProblem &p : list)
+            out << QStringLiteral("%1 %2 %3").arg(p.line).arg(p.step).arg(p.axis);
+        return out;
+    };
+    const QList<UploadProblem> found = upload.problems();
+    QStringList expected;
+    for (const QString &p : problems)
+        expected << p.section(u':', 0, 0);
+    QCOMPARE(where(found), expected);
+    for (qsizetype i = 0; i < found.size(); ++i)
+        QVERIFY2(found[i].reason.contains(problems[i].section(QStringLiteral(": "), 1)),
+                 qPrintable(found[i].reason));
+
+    // Read for three axes, then asked for the document's: the same.
+    upload.initUpload(mdlUpLoad::kMaxAxes);
+    for (const QByteArray &line : lines)
+        upload.bTakeUploadLine(line);
+    QCOMPARE(where(upload.problems(axes)), expected);
+
+    // A new upload starts without problems.
+    upload.initUpload(axes);
+    QVERIFY(upload.problems().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestUpload)

@@ -99,6 +99,8 @@ private slots:
     void closingQuestion_data();
     void closingQuestion();
     void mainWindowCloseChecksEveryDocument();
+    void uploadedDocument_data();
+    void uploadedDocument();
     void dropCommand();
     void dropOnHeaderRow();
     void doubleClickEdits();
@@ -311,6 +313,46 @@ void TestDocuments::mainWindowCloseChecksEveryDocument()
     QVERIFY(f.main->close());
     QCOMPARE(f.presenter.shown.size(), 4); // asked once each time, not again
     QCOMPARE(finished.count(), 1);
+}
+
+void TestDocuments::uploadedDocument_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("English") << "1" << "Channel 02";
+    QTest::newRow("Japanese") << "" << QString::fromUtf16(u"\u30c1\u30e3\u30f3\u30cd\u30eb 02");
+}
+
+// A program read from a channel has no file: it is named after the channel,
+// unsaved, asked about on closing, and saved only under a name asked for.
+void TestDocuments::uploadedDocument()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(QString, name);
+    AppFixture f(2, commandLine);
+    FrmProg *form = f.main->makeNewForm(2);
+    QVERIFY(form->document()->putSteps({{ProgCell{Catalogue::H, {}}, ProgCell{Catalogue::H, {}}}}));
+    form->markUploaded(2);
+    QCOMPARE(form->windowTitle(), name + u'*');
+    QVERIFY(form->getDirty());
+
+    // Yes saves, and the name is asked for; cancelled, the window stays.
+    f.presenter.answers = {MsgAnswer::Yes};
+    QVERIFY(!form->close());
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].buttons, MsgButtons::YesNoCancel);
+    QVERIFY2(f.presenter.shown[0].text.contains(name), qPrintable(f.presenter.shown[0].text));
+    QCOMPARE(f.fileDialogs->asked.size(), 1);
+    QCOMPARE(f.fileDialogs->asked[0].fileName, name);
+    QVERIFY(form->getDirty());
+
+    f.item("mnuFileSave")->trigger();
+    QCOMPARE(f.fileDialogs->asked.size(), 2);
+    QVERIFY(f.fileDialogs->asked[1].save);
+
+    f.presenter.answers = {MsgAnswer::No};
+    QVERIFY(form->close());
+    QCOMPARE(f.presenter.shown.size(), 2);
 }
 
 void TestDocuments::dropCommand()

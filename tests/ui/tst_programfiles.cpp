@@ -1,6 +1,8 @@
 #include "config/RecentFiles.h"
 #include "config/TextCodec.h"
 #include "program/Catalogue.h"
+#include "program/ProgramDocument.h"
+#include "program/mdlUpLoad.h"
 #include "support/AppFixture.h"
 #include "support/FileBytes.h"
 #include "support/FileSizeLimit.h"
@@ -83,6 +85,8 @@ private slots:
     void refusedFiles_data();
     void refusedFiles();
     void stepsPastTheLimitWarned();
+    void refusedCellsWarnedOnce_data();
+    void refusedCellsWarnedOnce();
     void emptyProgram();
     void withoutLanguageFileSavesSameBytes();
     void diskFullKeepsEverything();
@@ -267,6 +271,66 @@ void TestProgramFiles::stepsPastTheLimitWarned()
     // Cancelling the open dialog does nothing.
     QVERIFY(!f.main->openProgram());
     QCOMPARE(windows(f), 1);
+}
+
+void TestProgramFiles::refusedCellsWarnedOnce_data()
+{
+    QTest::addColumn<QByteArray>("line"); // the second upload line
+    QTest::addColumn<QByteArray>("file"); // what is saved, unchanged
+    QTest::addColumn<int>("axis");        // of the cell warned about; 0: no warning
+
+    QTest::newRow("S:99 in axis B") << QByteArray("AGO:A+00001000|S:A99")
+                                    << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:1000,S:99\r\n") << 2;
+    QTest::newRow("double-byte text filling its step")
+        << QByteArray("#:\x82\xa0") << QByteArray("AXIS=2\r\nH:,H:\r\n#:\x82\xa0,#:\x82\xa0\r\n") << 1;
+    QTest::newRow("valid program") << QByteArray("AGO:A+00001000|S:A15")
+                                   << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:1000,S:15\r\n") << 0;
+}
+
+// An uploaded program is saved as the controller holds it; a cell that
+// File > Open will refuse is warned about on the first save only.
+void TestProgramFiles::refusedCellsWarnedOnce()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, file);
+    QFETCH(int, axis);
+
+    AppFixture f(2);
+    const AppContext &ctx = f.app.context();
+    mdlUpLoad upload(ctx.catalogue);
+    upload.initUpload(2);
+    QVERIFY(upload.bTakeUploadLine("H:A|H:B"));
+    QVERIFY(upload.bTakeUploadLine(line));
+    QCOMPARE(upload.problems().isEmpty(), axis == 0);
+    FrmProg *form = f.main->makeNewForm(2);
+    QVERIFY(form->document()->putSteps(upload.finishUpload()));
+    form->markUploaded(3);
+
+    const QString path = f.dir.filePath(QStringLiteral("upload.txt"));
+    f.fileDialogs->answers = {path};
+    QVERIFY(f.main->saveProgram(form, false));
+    QCOMPARE(readBytes(path), file);
+    if (axis == 0) {
+        QVERIFY(f.presenter.shown.isEmpty());
+        return;
+    }
+    QCOMPARE(f.presenter.shown.size(), 1);
+    QCOMPARE(f.presenter.shown[0].kind, MsgKind::Warning);
+    QCOMPARE(f.presenter.shown[0].buttons, MsgButtons::Ok);
+    const QString axisName = ctx.run.langIni.GetINIStr("FrmProg", clsIniFile::numberedKey(u"Mes", axis + 1));
+    QCOMPARE(f.presenter.shown[0].text,
+             ctx.run.langIni.GetINIStr("MsgBox", "Mes062").arg(ProgramDocument::stepLabel(2), axisName));
+
+    // Rightly so: File > Open refuses the file.
+    f.fileDialogs->answers = {path};
+    QVERIFY(!f.main->openProgram());
+    QCOMPARE(f.presenter.shown.size(), 2);
+
+    // Saved again, under its name or another: no second warning.
+    QVERIFY(f.main->saveProgram(form, false));
+    f.fileDialogs->answers = {f.dir.filePath(QStringLiteral("again.txt"))};
+    QVERIFY(f.main->saveProgram(form, true));
+    QCOMPARE(f.presenter.shown.size(), 2);
 }
 
 void TestProgramFiles::emptyProgram()
