@@ -5,10 +5,8 @@
 
 #include "BenchSupport.h"
 
-#include "config/Messages.h"
-#include "config/clsIniFile.h"
-#include "link/CommandSet.h"
-#include "link/SerialLink.h"
+#include "link/AppContext.h"
+#include "link/DownloadSession.h"
 #include "sim/SimController.h"
 
 #include <QCoreApplication>
@@ -30,15 +28,6 @@ public:
     }
 };
 
-class Quiet : public DownView
-{
-public:
-    void dispChInf(const QString &) override {}
-    void comWait(bool, int) override {}
-    void setProgressbar(int) override {}
-    void setNewLine(bool) override {}
-};
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -51,17 +40,23 @@ int main(int argc, char *argv[])
         return 1;
     }
     SilentPresenter presenter;
-    clsIniFile lang;
-    Messages messages(lang, presenter);
+    QTemporaryDir dir;
+    copyLanguageFiles(dir);
+    AppContext ctx(presenter);
+    ctx.build(dir.path(), QStringLiteral("1"), 3);
     SerialLine line;
     line.device = sim.devicePath();
     line.baud = 38400;
-    SerialLink link(line);
-    CommandSet commands(link, messages);
+    ctx.comSettings.setAppliedLine(line);
+    SerialLink &link = ctx.link;
     Steps steps;
-    Quiet view;
-    commands.setStepSource(&steps);
-    commands.setDownView(&view);
+    DownloadSession session(ctx, steps);
+    session.open(1);
+    QSignalSpy opened(&session, &LinkSession::finished);
+    if (session.busy() && !opened.wait(10000)) {
+        std::fprintf(stderr, "the link reset was not answered\n");
+        return 1;
+    }
 
     // A reply line is complete when its chunk arrives; the next command is
     // written when the send has flushed it to the line.
@@ -80,10 +75,10 @@ int main(int argc, char *argv[])
 
     QList<double> chains;
     for (int run = 0; run < 5; ++run) {
-        QSignalSpy done(&commands, &CommandSet::downloadCompleted);
+        QSignalSpy done(&session, &LinkSession::finished);
         const qint64 start = clock.nsecsElapsed();
-        commands.reqLoad(1);
-        if (!done.wait(60000)) {
+        session.start(1);
+        if (!done.wait(60000) || !session.result().ok()) {
             std::fprintf(stderr, "download did not complete\n");
             return 1;
         }

@@ -7,10 +7,9 @@
 
 #include "BenchSupport.h"
 
-#include "config/Messages.h"
-#include "config/clsIniFile.h"
-#include "link/CommandSet.h"
-#include "link/SerialLink.h"
+#include "link/AppContext.h"
+#include "link/DownloadSession.h"
+#include "link/UploadSession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,6 +17,7 @@
 #include <QSignalSpy>
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 
 namespace {
@@ -35,28 +35,6 @@ public:
     }
 };
 
-class Views : public DownView, public UpView
-{
-public:
-    void dispChInf(const QString &) override {}
-    void comWait(bool, int) override {}
-    void setProgressbar(int) override {}
-    void setNewLine(bool) override {}
-    void DispStatus(const QString &) override {}
-    void SetEnabled(bool) override {}
-    void Plus1Progress() override {}
-    bool bTakeUploadLine(const QByteArray &) override { ++lines; return true; }
-    void uploadFinished() override
-    {
-        finished = true;
-        finishedNs = clock->nsecsElapsed();
-    }
-    int lines = 0;
-    bool finished = false;
-    qint64 finishedNs = 0;
-    const QElapsedTimer *clock = nullptr;
-};
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -72,53 +50,58 @@ int main(int argc, char *argv[])
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     SilentPresenter presenter;
-    clsIniFile lang;
-    Messages messages(lang, presenter);
+    QTemporaryDir dir;
+    copyLanguageFiles(dir);
+    AppContext ctx(presenter);
+    ctx.build(dir.path(), QStringLiteral("1"), 3);
     SerialLine line;
     line.device = device;
     line.baud = kBaud;
-    SerialLink link(line);
-    CommandSet commands(link, messages);
+    ctx.comSettings.setAppliedLine(line);
+    SerialLink &link = ctx.link;
     Program program;
-    Views views;
     QElapsedTimer clock;
-    views.clock = &clock;
-    commands.setStepSource(&program);
-    commands.setDownView(&views);
-    commands.setUpView(&views);
 
     qint64 bytes = 0;
     QObject::connect(&link, &SerialLink::traffic, &link,
                      [&](const QByteArray &text, bool) { bytes += text.size(); });
     auto ratio = [&](qint64 ns) { return double(ns) / (double(bytes) * 10.0 / kBaud * 1e9); };
+    // Runs one chain of a session to its end; false when it failed.
+    auto run = [](LinkSession &session, const std::function<void()> &start) {
+        QSignalSpy done(&session, &LinkSession::finished);
+        start();
+        return (!session.busy() || done.wait(120000)) && session.result().ok();
+    };
 
+    DownloadSession download(ctx, program);
+    UploadSession upload(ctx);
     QList<double> down, up;
-    for (int run = 0; run < 3; ++run) {
-        QSignalSpy done(&commands, &CommandSet::downloadCompleted);
+    for (int round = 0; round < 3; ++round) {
+        if (!run(download, [&] { download.open(1); })) {
+            std::fprintf(stderr, "the download dialog's link reset failed\n");
+            return 1;
+        }
         bytes = 0;
         clock.start();
-        commands.reqLoad(1);
-        if (!done.wait(120000)) {
+        if (!run(download, [&] { download.start(1); })) {
             std::fprintf(stderr, "the download did not complete\n");
             return 1;
         }
         down << ratio(clock.nsecsElapsed());
+        download.close();
 
-        link.bUpOpen = true;
-        views.finished = false;
+        if (!run(upload, [&] { upload.open(1); })) {
+            std::fprintf(stderr, "the upload dialog's link reset failed\n");
+            return 1;
+        }
         bytes = 0;
         clock.start();
-        commands.reqUpload(1);
-        QSignalSpy idle(&commands, &CommandSet::commandSent);
-        while (!views.finished && commands.waiting())
-            idle.wait(200);
-        const qint64 ns = views.finishedNs;
-        link.bUpOpen = false;
-        if (!views.finished) {
+        if (!run(upload, [&] { upload.start(1); }) || !upload.hasProgram()) {
             std::fprintf(stderr, "the upload did not complete\n");
             return 1;
         }
-        up << ratio(ns);
+        up << ratio(clock.nsecsElapsed());
+        upload.close();
     }
     std::sort(down.begin(), down.end());
     std::sort(up.begin(), up.end());

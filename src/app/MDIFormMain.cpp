@@ -16,6 +16,9 @@
 #include "transfer/dlgDown.h"
 #include "transfer/dlgExe.h"
 #include "transfer/dlgUP.h"
+#include "link/LinkCheck.h"
+#include "link/UploadSession.h"
+#include "LinkDialogGuard.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmProg.h"
 #include "ui/DataEntryDialog.h"
@@ -95,21 +98,13 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
         updateMenus();
     });
 
-    // The link locks the window while it lets events run in its pause; a
-    // download sends the active document.
-    connect(&ctx.link, &SerialLink::uiLocked, this, [this](bool locked) { setEnabled(!locked); });
-    ctx.commands.setStepSource(this);
-
     // The parameter editor's item and the separator above it stay hidden for
     // the whole run.
     m_mnuLine2->setVisible(false);
     m_mnuFilePara->setVisible(false);
 }
 
-MDIFormMain::~MDIFormMain()
-{
-    m_ctx.commands.setStepSource(nullptr);
-}
+MDIFormMain::~MDIFormMain() = default;
 
 QAction *MDIFormMain::addMenu(const QString &name, const QString &stored, const QString &tag)
 {
@@ -682,10 +677,11 @@ void MDIFormMain::mnuComTx_Click()
     FrmProg *form = activeForm();
     if (!form)
         return;
+    const LinkDialogGuard guard(m_mdiArea);
     transferPause();
     // The dialog is modal: the active document cannot change meanwhile, and
     // the download takes its steps from it.
-    dlgDown dialog(m_ctx, form->windowTitle(), form->getStep(), this);
+    dlgDown dialog(m_ctx, *this, form->windowTitle(), this);
     dialog.vFormInitialize();
     dialog.exec();
     updateMenus();
@@ -694,6 +690,7 @@ void MDIFormMain::mnuComTx_Click()
 void MDIFormMain::mnuComUL_Click()
 {
     setMenuDispCmd(false);
+    LinkDialogGuard guard(m_mdiArea);
     transferPause();
     dlgUP dialog(m_ctx, this);
     dialog.InitUpLoad();
@@ -702,14 +699,29 @@ void MDIFormMain::mnuComUL_Click()
     // document: a stopped, refused or broken one leaves nothing behind.
     if (!dialog.completed())
         return;
-    FrmProg *form = makeNewForm(m_ctx.run.axisNum);
-    form->document()->putSteps(dialog.uploadedSteps());
+    const UploadSession &upload = dialog.session();
+    const int axes = m_ctx.run.axisNum;
+    const QString loss = upload.lossFor(axes);
+    if (!loss.isEmpty()) {
+        const QString text = m_ctx.messages.keyText(QStringLiteral("Mes073"))
+                                 .arg(upload.axisCount())
+                                 .arg(upload.stepCount())
+                                 .arg(loss);
+        if (m_ctx.messages.show(MsgKind::Warning, MsgButtons::YesNo, text) != MsgAnswer::Yes)
+            return;
+    }
+    FrmProg *form = makeNewForm(axes);
+    form->document()->putSteps(upload.steps(axes));
+    // Nothing of it is saved anywhere yet.
+    form->markUploaded(upload.channel());
     form->selectCell(1, 1);
+    guard.keep(form);
 }
 
 void MDIFormMain::mnuComExe_Click()
 {
     setMenuDispCmd(false);
+    const LinkDialogGuard guard(m_mdiArea);
     transferPause();
     dlgExe dialog(m_ctx, this);
     dialog.vFormInitialize();
@@ -718,16 +730,14 @@ void MDIFormMain::mnuComExe_Click()
 
 void MDIFormMain::mnuCommChk_Click()
 {
-    // The wait window stays until the check closes it: answer handled or
+    const LinkDialogGuard guard(m_mdiArea);
+    // The wait window stays until the check is over: answer handled or
     // reply time-out.
     dlgWait wait(m_ctx.run.langIni, this);
-    m_ctx.commands.setWaitView(&wait);
-    m_ctx.commands.startCommCheck();
+    LinkCheck check(m_ctx);
+    connect(&check, &LinkCheck::finished, &wait, &dlgWait::finish);
+    check.start();
     wait.ShowDialog();
-    m_ctx.commands.setWaitView(nullptr);
-    // Window managers do not all give the focus back once the wait window
-    // and the message over it are gone.
-    activateWindow();
 }
 
 void MDIFormMain::closeEvent(QCloseEvent *event)

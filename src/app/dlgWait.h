@@ -1,7 +1,5 @@
 #pragma once
 
-#include "link/LinkViews.h"
-
 #include <QDialog>
 
 class QLabel;
@@ -9,7 +7,7 @@ class clsIniFile;
 
 // Shown while the link check runs; closed by the check itself when the
 // controller's answer has been handled or the reply time-out expired.
-class dlgWait : public QDialog, public WaitView
+class dlgWait : public QDialog
 {
     Q_OBJECT
 
@@ -20,7 +18,6 @@ public:
     // when the check was over before the window could show.
     void ShowDialog();
     void finish();
-    void closeWait() override { finish(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

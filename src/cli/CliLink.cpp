@@ -2,10 +2,17 @@
 
 #include "config/AtomicFile.h"
 #include "config/NumberText.h"
+#include "config/TextCodec.h"
 #include "link/AppContext.h"
+#include "link/Channel.h"
+#include "link/DownloadSession.h"
+#include "link/LinkCheck.h"
+#include "link/RunControlSession.h"
+#include "link/UploadSession.h"
 #include "program/ProgramFile.h"
 #include "program/SendText.h"
 
+#include <QEventLoop>
 #include <QIODevice>
 #include <QTextStream>
 
@@ -26,111 +33,104 @@ QString normalised(const Catalogue &catalogue, ProgStep step)
     return SendText::step(catalogue, step);
 }
 
+// The steps of a file, as a download sends them.
+class StepList : public StepSource
+{
+public:
+    StepList(const Catalogue &catalogue, const QList<ProgStep> &steps)
+        : m_catalogue(catalogue), m_steps(steps) {}
+    int getStep() const override { return int(m_steps.size()); }
+    QString getSendStep(int step) const override
+    {
+        return step >= 1 && step <= m_steps.size() ? SendText::step(m_catalogue, m_steps.at(step - 1))
+                                                   : QString();
+    }
+
+private:
+    const Catalogue &m_catalogue;
+    const QList<ProgStep> &m_steps;
+};
+
 } // namespace
 
 CliLink::CliLink(AppContext &ctx, QIODevice &outDevice, QTextStream &out, QTextStream &err)
-    : m_ctx(ctx), m_outDevice(outDevice), m_out(out), m_err(err),
-      m_views(ctx.catalogue, m_loop, err, m_log)
+    : m_ctx(ctx), m_outDevice(outDevice), m_out(out), m_err(err)
 {
-    CommandSet &commands = ctx.commands;
-    commands.setWaitView(&m_views);
-    commands.setDownView(&m_views);
-    commands.setUpView(&m_views);
-    commands.setStepSource(&m_views);
-
-    auto fail = [this](int code) {
-        m_code = code;
-        m_loop.quit();
-    };
-    // Only the first failure of an operation is reported: what follows it
-    // (more error replies of a burst, say) is its consequence.
-    QObject::connect(&commands, &CommandSet::errorReplied, &m_context,
-                     [this, fail](const QByteArray &line, int message) {
-                         if (m_code != Success)
-                             return;
-                         m_err << "error reply " << TrafficLog::visible(line) << ": "
-                               << m_ctx.messages.messageText(message) << '\n';
-                         fail(Refused);
-                     });
-    QObject::connect(&commands, &CommandSet::timedOut, &m_context, [this, fail](const QByteArray &command) {
-        if (m_code != Success)
-            return;
-        m_err << "no answer to " << TrafficLog::visible(command) << '\n';
-        fail(LinkFailed);
-    });
-    QObject::connect(&commands, &CommandSet::portFailed, &m_context, [this, fail](const QString &reason) {
-        if (m_code != Success)
-            return;
-        m_err << reason << '\n';
-        fail(LinkFailed);
-    });
-    QObject::connect(&ctx.link, &SerialLink::traffic, &m_context,
-                     [this](const QByteArray &text, bool received) {
-                         if (!text.isEmpty())
-                             m_log.putMsg(text, received);
-                     });
 }
 
-CliLink::~CliLink()
-{
-    CommandSet &commands = m_ctx.commands;
-    commands.endExchange();
-    commands.setWaitView(nullptr);
-    commands.setDownView(nullptr);
-    commands.setExeView(nullptr);
-    commands.setUpView(nullptr);
-    commands.setStepSource(nullptr);
-    m_ctx.link.bUpOpen = false;
-}
+CliLink::~CliLink() = default;
 
-int CliLink::exchange(const std::function<void()> &start)
+int CliLink::await(LinkSession &session)
 {
-    m_code = Success;
-    start();
-    // A port that cannot be opened: the system's reason, at once.
-    if (m_code == Success && !m_ctx.link.isOpen() && !m_ctx.link.lastError().isEmpty()) {
-        m_ctx.commands.endExchange();
-        m_err << m_ctx.link.lastError() << '\n';
-        m_code = LinkFailed;
+    if (session.busy()) {
+        QEventLoop loop;
+        QObject::connect(&session, &LinkSession::busyChanged, &loop, [&loop](bool busy) {
+            if (!busy)
+                loop.quit();
+        });
+        loop.exec();
     }
-    if (m_code == Success && m_ctx.commands.waiting())
-        m_loop.exec();
-    m_err.flush();
-    return m_code;
+    return report(session);
 }
 
-bool CliLink::resetLink()
+int CliLink::report(const LinkSession &session)
 {
-    m_ctx.link.resetLink();
-    if (m_ctx.link.isOpen() || m_ctx.link.lastError().isEmpty())
-        return true;
-    m_err << m_ctx.link.lastError() << '\n';
+    const LinkSession::Result &r = session.result();
+    switch (r.outcome) {
+    case LinkSession::Outcome::Done:
+        return Success;
+    case LinkSession::Outcome::ErrorReply:
+        m_err << "error reply " << TrafficLog::visible(r.reply) << ": "
+              << m_ctx.messages.messageText(r.message) << '\n';
+        break;
+    case LinkSession::Outcome::NoAnswer:
+        m_err << "no answer to " << TrafficLog::visible(r.command) << '\n';
+        break;
+    case LinkSession::Outcome::PortFailed:
+    case LinkSession::Outcome::Refused:
+    case LinkSession::Outcome::Empty:
+        m_err << r.reason;
+        if (!r.reply.isEmpty())
+            m_err << ": " << TrafficLog::visible(r.reply);
+        m_err << '\n';
+        break;
+    case LinkSession::Outcome::Stopped:
+        break;
+    }
     m_err.flush();
-    m_code = LinkFailed;
-    return false;
+    const bool linkFailed = r.outcome == LinkSession::Outcome::NoAnswer
+        || r.outcome == LinkSession::Outcome::PortFailed;
+    return linkFailed ? LinkFailed : Refused;
+}
+
+void CliLink::keepLog(const LinkSession &session)
+{
+    if (!m_log.isEmpty() && !session.log().lines().isEmpty())
+        m_log << QString();
+    m_log << session.log().lines();
 }
 
 int CliLink::ping()
 {
-    bool passed = false;
-    QObject::connect(&m_ctx.commands, &CommandSet::commCheckPassed, &m_context, [&] { passed = true; });
-    const int code = exchange([this] { m_ctx.commands.startCommCheck(); });
-    if (code == Success && passed) {
+    LinkCheck check(m_ctx);
+    check.start();
+    const int code = await(check);
+    keepLog(check);
+    if (code == Success) {
         m_out << "ok\n";
         m_out.flush();
     }
-    return code == Success && !passed ? LinkFailed : code;
+    return code;
 }
 
 int CliLink::status(int channel)
 {
-    if (!resetLink())
-        return m_code;
-    m_ctx.commands.setExeView(&m_views);
-    const int code = exchange([&] { m_ctx.commands.reqChInfExe(channel); });
-    m_ctx.commands.setExeView(nullptr);
+    RunControlSession session(m_ctx);
+    session.open(channel);
+    const int code = await(session);
+    keepLog(session);
     if (code == Success) {
-        m_out << m_views.state << '\n';
+        m_out << session.state() << '\n';
         m_out.flush();
     }
     return code;
@@ -138,28 +138,40 @@ int CliLink::status(int channel)
 
 int CliLink::download(const QList<ProgStep> &steps, int channel, int axes, bool verify)
 {
-    // As the download dialog: the line end of the controller found out
-    // from the first reply, the channel's state asked for, then the chain.
-    m_views.steps = steps;
-    m_ctx.link.bDownOpen = true;
-    m_ctx.link.setCrLfState(SerialLink::Armed);
-    if (!resetLink())
-        return m_code;
-    int code = exchange([&] { m_ctx.commands.reqChInfDown(channel); });
-    bool completed = false;
-    QObject::connect(&m_ctx.commands, &CommandSet::downloadCompleted, &m_context, [&] { completed = true; });
-    if (code == Success)
-        code = exchange([&] { m_ctx.commands.reqLoad(channel); });
-    m_ctx.link.bDownOpen = false;
+    StepList program(m_ctx.catalogue, steps);
+    int code = Success;
+    {
+        DownloadSession session(m_ctx, program);
+        QObject::connect(&session, &DownloadSession::progress, &session, [this](int step, int total) {
+            m_err << "step " << step << '/' << total << '\n';
+            m_err.flush();
+        });
+        session.open(channel);
+        code = await(session);
+        if (code == Success) {
+            if (!session.start(channel)) {
+                code = report(session);
+            } else {
+                code = await(session);
+            }
+        }
+        keepLog(session);
+        session.close();
+    }
     if (code != Success || !verify)
         return code;
-    if (!completed)
-        return LinkFailed;
 
-    code = uploadInto(channel, axes);
+    UploadSession upload(m_ctx);
+    upload.open(channel);
+    code = await(upload);
+    if (code == Success) {
+        upload.start(channel);
+        code = await(upload);
+    }
+    keepLog(upload);
     if (code != Success)
         return code;
-    const QList<ProgStep> back = m_views.upload.finishUpload();
+    const QList<ProgStep> back = upload.steps(axes);
     const qsizetype n = std::max(steps.size(), back.size());
     for (qsizetype i = 0; i < n; ++i) {
         const QString sent = i < steps.size() ? normalised(m_ctx.catalogue, steps.at(i)) : QString();
@@ -176,42 +188,28 @@ int CliLink::download(const QList<ProgStep> &steps, int channel, int axes, bool 
     return Success;
 }
 
-int CliLink::uploadInto(int channel, int axes)
-{
-    // As the upload dialog: lines go to the upload handling while it is
-    // open; the channel's state first, then the upload itself.
-    m_ctx.link.bUpOpen = true;
-    if (!resetLink())
-        return m_code;
-    int code = exchange([&] { m_ctx.commands.reqChInfUp(channel); });
-    if (code == Success) {
-        m_views.completed = false;
-        m_views.refusedLine.clear();
-        m_views.upload.initUpload(axes);
-        code = exchange([&] { m_ctx.commands.reqUpload(channel); });
-    }
-    m_ctx.link.bUpOpen = false;
-    if (code != Success)
-        return code;
-    if (!m_views.refusedLine.isEmpty()) {
-        m_err << "uploaded line refused: " << TrafficLog::visible(m_views.refusedLine) << '\n';
-        m_err.flush();
-        return Refused;
-    }
-    if (!m_views.completed || m_views.upload.finishUpload().isEmpty()) {
-        m_err << "the upload ended without a program\n";
-        m_err.flush();
-        return Refused;
-    }
-    return Success;
-}
-
 int CliLink::upload(int channel, int axes, const QString &path)
 {
-    const int code = uploadInto(channel, axes);
+    UploadSession session(m_ctx);
+    session.open(channel);
+    int code = await(session);
+    if (code == Success) {
+        session.start(channel);
+        code = await(session);
+    }
+    keepLog(session);
     if (code != Success)
         return code;
-    const QByteArray bytes = ProgramFile::writeProgram(m_ctx.catalogue, axes, m_views.upload.finishUpload());
+    const int width = axes > 0 ? axes : session.axisCount();
+    const QString loss = session.lossFor(width);
+    if (!loss.isEmpty()) {
+        m_err << "channel " << Channel::text(channel) << " holds a program of " << session.axisCount()
+              << (session.axisCount() == 1 ? " axis" : " axes") << " and " << session.stepCount()
+              << " steps: --axes " << width << " would leave out " << loss << '\n';
+        m_err.flush();
+        return Refused;
+    }
+    const QByteArray bytes = ProgramFile::writeProgram(m_ctx.catalogue, width, session.steps(width));
     if (path.isEmpty()) {
         m_out.flush();
         m_outDevice.write(bytes);
@@ -228,21 +226,17 @@ int CliLink::upload(int channel, int axes, const QString &path)
 
 int CliLink::runOrStop(int channel, bool start)
 {
-    if (!resetLink())
-        return m_code;
-    m_ctx.commands.setExeView(&m_views);
-    m_views.channel = channel;
-    m_views.start = m_views.stop = false;
-    int code = exchange([&] { m_ctx.commands.reqChInfExe(channel); });
+    RunControlSession session(m_ctx);
+    session.open(channel);
+    int code = await(session);
     if (code == Success) {
-        m_views.start = start;
-        m_views.stop = !start;
-        code = exchange([&] { m_ctx.commands.reqLoad(99); });
+        if (start)
+            session.run(channel);
+        else
+            session.stop(channel);
+        code = await(session);
     }
-    // The run or stop command awaits no answer: it is on the line once
-    // written out.
-    m_ctx.link.drain();
-    m_ctx.commands.setExeView(nullptr);
+    keepLog(session);
     return code;
 }
 
@@ -250,8 +244,12 @@ void CliLink::writeLog(const QString &path) const
 {
     if (path.isEmpty())
         return;
+    // The same form as every text file of the program: code page 932, CR LF.
+    QByteArray bytes;
+    for (const QString &line : m_log)
+        bytes += TextCodec::encode(line) + "\r\n";
     QString reason;
-    if (!AtomicFile::write(path, m_log.lines().join(u'\n').toUtf8() + '\n', &reason)) {
+    if (!AtomicFile::write(path, bytes, &reason)) {
         m_err << path << ": " << reason << '\n';
         m_err.flush();
     }

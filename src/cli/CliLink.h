@@ -1,22 +1,20 @@
 #pragma once
 
-#include "CliViews.h"
-#include "link/TrafficLog.h"
-
-#include <QEventLoop>
-#include <QObject>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
-#include <functional>
+#include "program/ProgCell.h"
 
+class LinkSession;
 class QIODevice;
 class QTextStream;
 struct AppContext;
 
-// The controller commands of velomat-cli. They drive the same command set
-// as the editor's dialogs, in the same order, through the views of
-// CliViews, so the same operation puts the same bytes on the wire. Each
-// returns the process's exit code and reports on `err`.
+// The controller commands of velomat-cli. Each drives the same session as
+// the editor's dialog for that operation, so the same operation puts the
+// same bytes on the wire. Each returns the process's exit code and reports
+// on `err`.
 class CliLink
 {
 public:
@@ -31,7 +29,9 @@ public:
     // with `verify`, uploads the channel again and compares.
     int download(const QList<ProgStep> &steps, int channel, int axes, bool verify);
     // Uploads the channel and writes the program to `path` (stdout when
-    // empty) in the program file format.
+    // empty) in the program file format. `axes` 0: as many as the
+    // controller's lines hold; a smaller count that would drop a part of
+    // the program is refused.
     int upload(int channel, int axes, const QString &path);
     // Starts (true) or stops the channel's program.
     int runOrStop(int channel, bool start);
@@ -40,22 +40,15 @@ public:
     void writeLog(const QString &path) const;
 
 private:
-    // Starts an exchange and runs the event loop until the views end it or
-    // the link fails; the exit code of what happened.
-    int exchange(const std::function<void()> &start);
-    // The attention command with its answer dropped, as every dialog
-    // starts; false (reported) when the port cannot be opened.
-    bool resetLink();
-    // The upload of the channel into views.upload; the exit code.
-    int uploadInto(int channel, int axes);
+    // Waits until the session's chain has ended; its exit code, reported.
+    int await(LinkSession &session);
+    int report(const LinkSession &session);
+    // Keeps the session's traffic for the log.
+    void keepLog(const LinkSession &session);
 
     AppContext &m_ctx;
     QIODevice &m_outDevice;
     QTextStream &m_out;
     QTextStream &m_err;
-    QEventLoop m_loop;
-    TrafficLog m_log;
-    CliViews m_views;
-    QObject m_context; // ends the connections with this object
-    int m_code = Success;
+    QStringList m_log;
 };

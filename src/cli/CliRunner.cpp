@@ -1,6 +1,7 @@
 #include "CliRunner.h"
 
 #include "CliLink.h"
+#include "link/Channel.h"
 #include "config/ControllerType.h"
 #include "config/TextCodec.h"
 #include "program/ProgramDocument.h"
@@ -62,6 +63,26 @@ CliRunner::CliRunner(const QString &programFolder, QIODevice &outDevice, QTextSt
     // The tool has no command line of the editor's: the language is LANG0.
     m_ctx.chooseLanguage(programFolder, QString());
     m_ctx.buildRunObjects();
+}
+
+// VELOMAT_TIMING="reply=MS,crlf=MS,write=MS" shortens the link's waits, so
+// that tests of the tool need not wait out the real ones.
+void CliRunner::applyTiming(const QByteArray &spec, SerialLink::Intervals &intervals)
+{
+    for (const QByteArray &item : spec.split(',')) {
+        const QList<QByteArray> pair = item.split('=');
+        bool ok = false;
+        const int ms = pair.value(1).toInt(&ok);
+        if (pair.size() != 2 || !ok || ms < 1)
+            continue;
+        const std::chrono::milliseconds value(ms);
+        if (pair.first() == "reply")
+            intervals.reply = value;
+        else if (pair.first() == "crlf")
+            intervals.crLf = value;
+        else if (pair.first() == "write")
+            intervals.programWrite = value;
+    }
 }
 
 int CliRunner::usageError(const QString &text)
@@ -160,7 +181,7 @@ int CliRunner::run(const QStringList &arguments)
         if (parser.isSet(channelOption)) {
             bool ok = false;
             channel = parser.value(channelOption).toInt(&ok);
-            if (!ok || channel < 1 || channel > 15)
+            if (!ok || !Channel::isValid(channel))
                 return usageError(QStringLiteral("--channel takes 1 to 15, not \"%1\"")
                                       .arg(parser.value(channelOption)));
         }
@@ -176,6 +197,12 @@ int CliRunner::run(const QStringList &arguments)
         Loaded loaded;
         if (takesFile && !load(words.first(), axes, loaded))
             return Refused;
+        if (takesFile && loaded.result.steps.isEmpty()) {
+            // A LOAD with no step after it would leave the channel empty.
+            m_err << words.first() << ": the program has no steps, so there is nothing to download\n";
+            m_err.flush();
+            return Refused;
+        }
         const LinkOptions options{parser.value(portOption), parser.value(baudOption),
                                   parser.value(parityOption), parser.value(dataOption),
                                   parser.value(stopOption)};
@@ -183,6 +210,7 @@ int CliRunner::run(const QStringList &arguments)
         if (!setUpLine(options, &code))
             return code;
 
+        applyTiming(qgetenv("VELOMAT_TIMING"), m_ctx.link.intervals);
         m_presenter.quiet = true; // the outcome is reported as lines of its own
         CliLink link(m_ctx, m_outDevice, m_out, m_err);
         if (command == QLatin1String("ping"))
@@ -193,9 +221,7 @@ int CliRunner::run(const QStringList &arguments)
             code = link.download(loaded.result.steps, channel, loaded.result.axisCount,
                                  parser.isSet(verifyOption));
         else if (command == QLatin1String("upload"))
-            code = link.upload(channel, axes > 0 ? axes
-                                                 : ControllerType::readControllerType(m_ctx.run.typCfgPath()),
-                               parser.value(outputOption));
+            code = link.upload(channel, axes, parser.value(outputOption));
         else
             code = link.runOrStop(channel, command == QLatin1String("run"));
         link.writeLog(parser.value(logOption));

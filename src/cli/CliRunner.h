@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/SerialLink.h"
+
 #include "config/MessagePresenter.h"
 #include "link/AppContext.h"
 
@@ -39,6 +41,7 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    static void applyTiming(const QByteArray &spec, SerialLink::Intervals &intervals);
     struct Loaded;
     struct LinkOptions;
 

@@ -49,7 +49,6 @@ struct AppContext
     void buildRunObjects()
     {
         nextDocNo = 1;
-        link.bDownOpen = false;
         catalogue.buildCatalogue(run.langIni);
         catalogue.buildParamRanges();
     }
@@ -61,6 +60,18 @@ struct AppContext
         link.closePort();
         comSettings.initComm();
     }
+    // The start of a run without the controller selection dialog
+    // (velomat-cli, the tests), in the order the editor goes through it:
+    // language, controller type, run objects. The serial link is set up by
+    // initComm (the editor, from com.cfg) or by applying a line directly
+    // (velomat-cli's options, a test's pseudo-terminal).
+    void build(const QString &programFolder, const QString &commandLine, int controllerType)
+    {
+        chooseLanguage(programFolder, commandLine);
+        setControllerType(controllerType);
+        buildRunObjects();
+    }
+
     // The number for a new document window; never reused within a run.
     int takeDocNo() { return nextDocNo++; }
 

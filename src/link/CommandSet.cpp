@@ -1,17 +1,10 @@
 #include "CommandSet.h"
 
+#include "Channel.h"
 #include "SerialLink.h"
+#include "TrafficLog.h"
 #include "config/Messages.h"
 #include "config/TextCodec.h"
-
-namespace {
-
-bool isStartOrStop(const ExeView *exe)
-{
-    return exe && (exe->startMode() || exe->stopMode());
-}
-
-} // namespace
 
 CommandSet::CommandSet(SerialLink &link, Messages &messages, QObject *parent)
     : QObject(parent), m_link(link), m_messages(messages)
@@ -22,46 +15,71 @@ CommandSet::CommandSet(SerialLink &link, Messages &messages, QObject *parent)
     connect(&link, &SerialLink::portLost, this, &CommandSet::onPortLost);
 }
 
-QByteArray CommandSet::withChannel(const char *keyword, int ch)
+void CommandSet::attach(WaitView *wait, DownView *down, ExeView *exe, UpView *up, StepSource *steps)
 {
-    return QByteArray(keyword) + QByteArray::number(ch).rightJustified(2, '0');
+    m_wait = wait;
+    m_down = down;
+    m_exe = exe;
+    m_up = up;
+    m_steps = steps;
 }
 
-bool CommandSet::waiting() const
+void CommandSet::detach()
 {
-    return bCommCheck || bWaitChInfDown || bWaitChInfExe || bWaitLoad || bWaitStep || bWaitPgWrt
-        || bWaitRemote || bWaitChInfUp || bWaitUpLine || bWaitNg;
+    attach(nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
-void CommandSet::send(const QByteArray &command, bool await)
+bool CommandSet::runControlMode() const
 {
+    return m_exe && (m_exe->startMode() || m_exe->stopMode());
+}
+
+void CommandSet::send(const QByteArray &command, Awaiting awaited)
+{
+    m_awaiting = awaited;
     m_lastCommand = command;
     emit commandSent(command);
-    // A send that fails (the port cannot be opened) says nothing here: for
-    // a command that awaits an answer the reply timer tells. A port lost in
-    // the write has already ended the exchange.
-    const bool sent = m_link.sendText(command + "\r\n");
-    if (await && (sent || waiting()))
-        m_link.setReplyTimer(true);
+    const int lostBefore = m_link.portLosses();
+    if (m_link.sendText(command + "\r\n")) {
+        if (awaited != Awaiting::Nothing) {
+            // The controller writes its non-volatile memory before it
+            // answers PGWRT: that answer may take far longer than others.
+            m_link.setReplyTimer(awaited == Awaiting::PgWrt ? m_link.intervals.programWrite
+                                                            : m_link.intervals.reply);
+        }
+        return;
+    }
+    // A port lost in the write has already ended the exchange and said so.
+    if (m_link.portLosses() != lostBefore)
+        return;
+    // A port that cannot be opened (adapter unplugged, device in use) ends
+    // the exchange at once with its reason: waiting out the reply time-out
+    // would only blame the controller.
+    const QString reason = m_link.lastError();
+    emit portFailed(reason);
+    abandonExchange();
+    showWithReason("Mes070", reason);
 }
 
 // ---- senders ---------------------------------------------------------------
 
+void CommandSet::resetLink()
+{
+    send("?:", Awaiting::Reset);
+}
+
 void CommandSet::startCommCheck()
 {
-    bCommCheck = true;
-    commCheckStep = 0;
-    send("?:", true);
+    send("?:", Awaiting::CommCheck);
 }
 
 void CommandSet::reqChInfDown(int ch)
 {
     if (m_down) {
         m_down->dispChInf(QString());
-        m_down->comWait(true, 1);
+        m_down->comWait(true, ChannelInfoMode);
     }
-    bWaitChInfDown = true;
-    send(withChannel("CHINF:", ch), true);
+    send(Channel::command("CHINF:", ch), Awaiting::ChInfDown);
 }
 
 void CommandSet::reqChInfExe(int ch)
@@ -70,92 +88,86 @@ void CommandSet::reqChInfExe(int ch)
         m_exe->dispChInf(QString());
         m_exe->comWait(true);
     }
-    bWaitChInfExe = true;
-    send(withChannel("CHINF:", ch), true);
+    send(Channel::command("CHINF:", ch), Awaiting::ChInfExe);
 }
 
 void CommandSet::reqChInfUp(int ch)
 {
     if (m_up)
         m_up->DispStatus(QString());
-    bWaitChInfUp = true;
-    send(withChannel("CHINF:", ch), true);
+    send(Channel::command("CHINF:", ch), Awaiting::ChInfUp);
 }
 
 void CommandSet::reqLoad(int ch)
 {
-    if (isStartOrStop(m_exe))
+    if (runControlMode())
         m_exe->comWait(true);
     else if (m_down)
-        m_down->comWait(true, 2);
-    bWaitLoad = true;
-    send(withChannel("LOAD:", ch), true);
+        m_down->comWait(true, DownloadMode);
+    send(Channel::command("LOAD:", ch), Awaiting::Load);
 }
 
 void CommandSet::sendStep(int n)
 {
-    sendStepNo = n;
+    m_sendStepNo = n;
     if (m_down)
-        m_down->comWait(true, 2);
-    bWaitStep = true;
-    send(m_steps ? TextCodec::encode(m_steps->getSendStep(n)) : QByteArray(), true);
+        m_down->comWait(true, DownloadMode);
+    send(m_steps ? TextCodec::encode(m_steps->getSendStep(n)) : QByteArray(), Awaiting::Step);
 }
 
 void CommandSet::sendPgWrite()
 {
     if (m_down)
-        m_down->comWait(true, 2);
-    bWaitPgWrt = true;
-    send("PGWRT:", true);
+        m_down->comWait(true, DownloadMode);
+    send("PGWRT:", Awaiting::PgWrt);
 }
 
 void CommandSet::sendRemote()
 {
     if (m_down)
-        m_down->comWait(true, 2);
-    bWaitRemote = true;
-    send("REMOTE:", true);
+        m_down->comWait(true, DownloadMode);
+    send("REMOTE:", Awaiting::Remote);
 }
 
 void CommandSet::sendRun(int ch)
 {
-    send(withChannel("Z:", ch), false);
+    send(Channel::command("Z:", ch), Awaiting::Nothing);
 }
 
 void CommandSet::sendStop()
 {
-    send("U07:", false);
+    send("U07:", Awaiting::Nothing);
 }
 
 void CommandSet::reqUpload(int ch)
 {
-    bWaitUpLine = true;
-    send(withChannel("UPLOAD:", ch), true);
+    send(Channel::command("UPLOAD:", ch), Awaiting::UpLine);
 }
 
 void CommandSet::sendUploadAck()
 {
-    bWaitUpLine = true;
-    send(QByteArray(), true);
+    send(QByteArray(), Awaiting::UpLine);
 }
 
 void CommandSet::sendUploadNg()
 {
-    bWaitNg = true;
-    send("NG:", false);
+    // Its answer is awaited like any other, so that a controller that
+    // never answers cannot leave the upload waiting for good.
+    send("NG:", Awaiting::Ng);
 }
 
 // ---- replies ---------------------------------------------------------------
 
 int CommandSet::errorMessageOf(const QByteArray &line)
 {
-    if (line.isEmpty() || line.at(0) != '!' || line.size() > 2)
+    if (line.isEmpty() || line.at(0) != kErrorMark || line.size() > 2)
         return -1;
     if (line.size() == 1)
-        return 16;
+        return UnknownErrorMessage;
     const char code = line.at(1);
-    // "!0" .. "!8" have messages 7 .. 15 of their own; any other is 16.
-    return code >= '0' && code <= '8' ? 7 + (code - '0') : 16;
+    // "!0" .. "!8" have messages of their own, in order; any other code
+    // shares the message of an unknown error.
+    return code >= '0' && code <= kLastErrorCode ? FirstErrorMessage + (code - '0') : UnknownErrorMessage;
 }
 
 bool CommandSet::checkErrorReply(const QByteArray &line)
@@ -163,8 +175,8 @@ bool CommandSet::checkErrorReply(const QByteArray &line)
     const int message = errorMessageOf(line);
     if (message < 0)
         return false;
-    showMessage(message);
     emit errorReplied(line, message);
+    showMessage(message);
     return true;
 }
 
@@ -180,109 +192,155 @@ void CommandSet::showKey(const char *key)
     m_messages.showKey(QLatin1String(key), MsgKind::Information);
 }
 
+void CommandSet::showWithReason(const char *key, const QString &reason)
+{
+    m_link.closeIfPending();
+    const QString text = m_messages.keyText(QLatin1String(key));
+    m_messages.show(MsgKind::Error, MsgButtons::Ok,
+                    text.contains(QLatin1String("%1")) ? text.arg(reason) : text + u'\n' + reason);
+}
+
 void CommandSet::dispatchReply(const QByteArray &line)
 {
-    if (bCommCheck) {
-        const int step = commCheckStep;
-        endExchange();
-        if (step == 0) {
-            if (checkErrorReply(line)) {
-                if (m_wait)
-                    m_wait->closeWait();
-                return;
-            }
-            bCommCheck = true;
-            commCheckStep = 1;
-            send(withChannel("CHINF:", 1), true);
-            return;
-        }
-        if (!checkErrorReply(line)) {
-            emit commCheckPassed();
-            showKey("Mes000");
-        }
+    switch (m_awaiting) {
+    case Awaiting::Nothing:
+        // Nothing awaited: only an error reply has something to say.
+        checkErrorReply(line);
+        return;
+    case Awaiting::Reset: return onResetReply(line);
+    case Awaiting::CommCheck: return onCommCheckReply(line);
+    case Awaiting::CommCheckChInf: return onCommCheckChInfReply(line);
+    case Awaiting::ChInfDown: return onChInfDownReply(line);
+    case Awaiting::ChInfExe: return onChInfExeReply(line);
+    case Awaiting::Load: return onLoadReply(line);
+    case Awaiting::Step: return onStepReply(line);
+    case Awaiting::PgWrt: return onPgWrtReply(line);
+    case Awaiting::Remote: return onRemoteReply(line);
+    case Awaiting::ChInfUp: return onChInfUpReply(line);
+    case Awaiting::UpLine: return onUpLineReply(line);
+    case Awaiting::Ng: return onNgReply(line);
+    }
+}
+
+void CommandSet::dispatchUploadReply(const QByteArray &line)
+{
+    // While an upload is open, a line that nothing awaits is ignored.
+    if (m_awaiting != Awaiting::Nothing)
+        dispatchReply(line);
+}
+
+void CommandSet::onResetReply(const QByteArray &)
+{
+    // Whatever the controller answered is of no interest: the reset only
+    // makes sure that the answer has arrived before the next command.
+    endExchange();
+    emit resetDone();
+}
+
+void CommandSet::onCommCheckReply(const QByteArray &line)
+{
+    endExchange();
+    if (checkErrorReply(line)) {
         if (m_wait)
             m_wait->closeWait();
         return;
     }
-    if (bWaitChInfDown) {
-        endExchange();
-        if (!checkErrorReply(line) && m_down)
-            m_down->dispChInf(TextCodec::decode(line));
+    send(Channel::command("CHINF:", 1), Awaiting::CommCheckChInf);
+}
+
+void CommandSet::onCommCheckChInfReply(const QByteArray &line)
+{
+    endExchange();
+    if (!checkErrorReply(line)) {
+        emit commCheckPassed();
+        showKey("Mes000");
+    }
+    if (m_wait)
+        m_wait->closeWait();
+}
+
+void CommandSet::onChInfDownReply(const QByteArray &line)
+{
+    endExchange();
+    if (!checkErrorReply(line) && m_down)
+        m_down->dispChInf(TextCodec::decode(line));
+    if (m_down)
+        m_down->comWait(false, ChannelInfoMode);
+}
+
+void CommandSet::onChInfExeReply(const QByteArray &line)
+{
+    endExchange();
+    if (!checkErrorReply(line) && m_exe)
+        m_exe->dispChInf(TextCodec::decode(line));
+    if (m_exe)
+        m_exe->comWait(false);
+}
+
+void CommandSet::onStepReply(const QByteArray &line)
+{
+    endExchange();
+    if (checkErrorReply(line)) {
         if (m_down)
-            m_down->comWait(false, 1);
+            m_down->comWait(false, DownloadMode);
         return;
     }
-    if (bWaitChInfExe) {
-        endExchange();
-        if (!checkErrorReply(line) && m_exe)
-            m_exe->dispChInf(TextCodec::decode(line));
-        if (m_exe)
-            m_exe->comWait(false);
-        return;
-    }
-    if (bWaitStep) {
-        endExchange();
+    if (m_down)
+        m_down->setProgressbar(m_sendStepNo);
+    // The step count is read again after every answered step.
+    if (m_steps && m_sendStepNo < m_steps->getStep())
+        sendStep(m_sendStepNo + 1);
+    else
+        sendPgWrite();
+}
+
+void CommandSet::onLoadReply(const QByteArray &line)
+{
+    endExchange();
+    if (!runControlMode()) {
+        // A download.
         if (checkErrorReply(line)) {
             if (m_down)
-                m_down->comWait(false, 2);
+                m_down->comWait(false, DownloadMode);
             return;
         }
+        sendStep(1);
+        return;
+    }
+    if (checkErrorReply(line)) {
+        m_exe->comWait(false);
+        return;
+    }
+    if (m_exe->startMode()) {
+        sendRun(m_exe->selectedChannel());
+        m_exe->comWait(false);
+    }
+    if (m_exe && m_exe->stopMode()) {
+        sendStop();
+        m_exe->comWait(false);
+    }
+}
+
+void CommandSet::onPgWrtReply(const QByteArray &line)
+{
+    endExchange();
+    if (checkErrorReply(line)) {
         if (m_down)
-            m_down->setProgressbar(sendStepNo);
-        if (m_steps && sendStepNo < m_steps->getStep())
-            sendStep(sendStepNo + 1);
-        else
-            sendPgWrite();
+            m_down->comWait(false, DownloadMode);
         return;
     }
-    if (bWaitLoad) {
-        endExchange();
-        if (!isStartOrStop(m_exe)) {
-            // A download.
-            if (checkErrorReply(line)) {
-                if (m_down)
-                    m_down->comWait(false, 2);
-                return;
-            }
-            sendStep(1);
-            return;
-        }
-        if (checkErrorReply(line)) {
-            m_exe->comWait(false);
-            return;
-        }
-        if (m_exe->startMode()) {
-            sendRun(m_exe->selectedChannel());
-            m_exe->comWait(false);
-        }
-        if (m_exe->stopMode()) {
-            sendStop();
-            m_exe->comWait(false);
-        }
-        return;
+    sendRemote();
+}
+
+void CommandSet::onRemoteReply(const QByteArray &line)
+{
+    endExchange();
+    if (!checkErrorReply(line)) {
+        emit downloadCompleted();
+        showMessage(DownloadCompleteMessage);
     }
-    if (bWaitPgWrt) {
-        endExchange();
-        if (checkErrorReply(line)) {
-            if (m_down)
-                m_down->comWait(false, 2);
-            return;
-        }
-        sendRemote();
-        return;
-    }
-    if (bWaitRemote) {
-        endExchange();
-        if (!checkErrorReply(line)) {
-            emit downloadCompleted();
-            showMessage(6);
-        }
-        if (m_down)
-            m_down->comWait(false, 2);
-        return;
-    }
-    // Nothing awaited: only an error reply has something to say.
-    checkErrorReply(line);
+    if (m_down)
+        m_down->comWait(false, DownloadMode);
 }
 
 int CommandSet::classifyUploadLine(const QByteArray &line)
@@ -292,124 +350,146 @@ int CommandSet::classifyUploadLine(const QByteArray &line)
     return QByteArrayView("ABCDHMPRSUW#").contains(line.at(0)) ? 1 : -1;
 }
 
-void CommandSet::dispatchUploadReply(const QByteArray &line)
+void CommandSet::onChInfUpReply(const QByteArray &line)
 {
-    if (bWaitChInfUp) {
-        // The exchange ends before an error reply's message is shown.
-        endExchange();
-        const bool error = checkErrorReply(line);
-        if (m_up) {
-            m_up->SetEnabled(false);
-            if (!error)
-                m_up->DispStatus(TextCodec::decode(line));
-        }
-        return;
-    }
-    if (bWaitUpLine) {
-        switch (classifyUploadLine(line)) {
-        case 1: {
-            const bool taken = m_up && m_up->bTakeUploadLine(line);
-            endExchange();
-            if (taken) {
-                m_up->Plus1Progress();
-                sendUploadAck();
-            } else {
-                sendUploadNg();
-                showKey("Mes001");
-            }
-            return;
-        }
-        case 0:
-            endExchange();
-            showKey("Mes021");
-            if (m_up)
-                m_up->uploadFinished();
-            return;
-        default:
-            endExchange();
-            if (m_up)
-                m_up->SetEnabled(false);
-            return;
-        }
-    }
-    if (bWaitNg) {
-        endExchange();
-        if (m_up)
-            m_up->SetEnabled(false);
+    endExchange();
+    const bool error = checkErrorReply(line);
+    if (m_up) {
+        if (!error)
+            m_up->DispStatus(TextCodec::decode(line));
+        m_up->SetEnabled(false);
     }
 }
 
-void CommandSet::abandonExchange()
+void CommandSet::onUpLineReply(const QByteArray &line)
 {
-    if (bCommCheck) {
-        bCommCheck = false;
-        if (m_wait)
-            m_wait->closeWait();
-    }
-    if (m_down)
-        m_down->setNewLine(true);
-    if (bWaitChInfDown) {
-        bWaitChInfDown = false;
-        if (m_down) {
-            m_down->dispChInf(QString());
-            m_down->comWait(false, 1);
+    switch (classifyUploadLine(line)) {
+    case 1: {
+        const int lineNo = m_up ? m_up->linesTaken() + 1 : 1;
+        const bool taken = m_up && m_up->bTakeUploadLine(line);
+        endExchange();
+        if (taken) {
+            m_up->Plus1Progress();
+            sendUploadAck();
+            return;
         }
-    } else if (bWaitChInfExe) {
-        bWaitChInfExe = false;
-        if (m_exe) {
-            m_exe->dispChInf(QString());
-            m_exe->comWait(false);
-        }
-    } else if (bWaitLoad || bWaitRemote) {
-        bWaitLoad = bWaitRemote = false;
-        if (isStartOrStop(m_exe))
-            m_exe->comWait(false);
-        else if (m_down)
-            m_down->comWait(false, 2);
-    } else if (bWaitPgWrt || bWaitStep) {
-        bWaitPgWrt = bWaitStep = false;
-        if (m_down)
-            m_down->comWait(false, 2);
+        sendUploadNg();
+        // The box names the line that could not be read.
+        m_link.closeIfPending();
+        m_messages.show(MsgKind::Information, MsgButtons::Ok,
+                        m_messages.keyText(QStringLiteral("Mes001")) + u'\n'
+                            + m_messages.keyText(QStringLiteral("Mes071")).arg(lineNo)
+                            + TrafficLog::visible(line));
+        return;
     }
+    case 0:
+        endExchange();
+        // A channel that holds nothing answers the upload with its end at
+        // once: there is no program to open.
+        if (m_up && m_up->linesTaken() == 0) {
+            showKey("Mes072");
+        } else {
+            showKey("Mes021");
+        }
+        if (m_up)
+            m_up->uploadFinished();
+        return;
+    default:
+        endExchange();
+        // An error reply says why the controller would not upload.
+        checkErrorReply(line);
+        if (m_up)
+            m_up->SetEnabled(false);
+        return;
+    }
+}
+
+void CommandSet::onNgReply(const QByteArray &)
+{
     endExchange();
     if (m_up)
         m_up->SetEnabled(false);
 }
 
+void CommandSet::abandonExchange()
+{
+    switch (m_awaiting) {
+    case Awaiting::CommCheck:
+    case Awaiting::CommCheckChInf:
+        m_awaiting = Awaiting::Nothing;
+        if (m_wait)
+            m_wait->closeWait();
+        break;
+    case Awaiting::ChInfDown:
+        m_awaiting = Awaiting::Nothing;
+        if (m_down) {
+            m_down->dispChInf(QString());
+            m_down->comWait(false, ChannelInfoMode);
+        }
+        break;
+    case Awaiting::ChInfExe:
+        m_awaiting = Awaiting::Nothing;
+        if (m_exe) {
+            m_exe->dispChInf(QString());
+            m_exe->comWait(false);
+        }
+        break;
+    case Awaiting::Load:
+    case Awaiting::Remote:
+        m_awaiting = Awaiting::Nothing;
+        if (runControlMode())
+            m_exe->comWait(false);
+        else if (m_down)
+            m_down->comWait(false, DownloadMode);
+        break;
+    case Awaiting::PgWrt:
+    case Awaiting::Step:
+        m_awaiting = Awaiting::Nothing;
+        if (m_down)
+            m_down->comWait(false, DownloadMode);
+        break;
+    case Awaiting::Nothing:
+    case Awaiting::Reset:
+        if (runControlMode())
+            m_exe->comWait(false); // a run or stop command that could not go out
+        break;
+    case Awaiting::ChInfUp:
+    case Awaiting::UpLine:
+    case Awaiting::Ng:
+        endExchange();
+        if (m_up)
+            m_up->SetEnabled(false);
+        return;
+    }
+    endExchange();
+}
+
 void CommandSet::onReplyTimeout()
 {
-    // Everything is unlocked and closed first; the message comes last, so
-    // that an answer arriving while it is shown finds no exchange open.
-    abandonExchange();
+    const Awaiting was = m_awaiting;
+    // Told first, unlocked next; the message comes last, so that an answer
+    // arriving while it is shown finds no exchange open.
     emit timedOut(m_lastCommand);
-    showMessage(4);
+    abandonExchange();
+    // A refused line or a stop has already been reported: the silence after
+    // its NG ends the upload without a second message.
+    if (was != Awaiting::Ng)
+        showMessage(NoAnswerMessage);
 }
 
 void CommandSet::onPortLost(const QString &reason)
 {
     const bool wasWaiting = waiting();
-    abandonExchange();
     emit portFailed(reason);
-    if (wasWaiting) {
-        const QString text = m_messages.keyText(QStringLiteral("Mes055"));
-        m_messages.show(MsgKind::Error, MsgButtons::Ok,
-                        text.contains(QLatin1String("%1")) ? text.arg(reason) : text + u'\n' + reason);
-    }
+    abandonExchange();
+    if (wasWaiting)
+        showWithReason("Mes055", reason);
 }
 
 void CommandSet::endExchange()
 {
     m_link.closeAfterDispatch();
     m_link.setReplyTimer(false);
-    bCommCheck = false;
-    bWaitChInfDown = bWaitChInfExe = bWaitLoad = bWaitStep = bWaitPgWrt = bWaitRemote = false;
-    if (m_down)
-        m_down->setNewLine(true);
-    if (m_up)
-        clearUploadFlags();
-}
-
-void CommandSet::clearUploadFlags()
-{
-    bWaitChInfUp = bWaitUpLine = bWaitNg = false;
+    m_awaiting = Awaiting::Nothing;
+    emit exchangeEnded();
 }

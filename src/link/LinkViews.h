@@ -3,20 +3,20 @@
 #include <QByteArray>
 #include <QString>
 
-// What the controller command set calls on the windows and modules that
-// take part in its exchanges, and nothing more. The editor's dialogs
-// implement these; so do velomat-cli and the tests, with their own.
+// What the controller command set calls on the operation that runs its
+// exchanges, and nothing more. The sessions of link/ implement these (one
+// session per operation); the tests implement them with a journal.
 
-// The wait window of the communication check.
+// The communication check.
 class WaitView
 {
 public:
     virtual ~WaitView() = default;
-    // The check is over: the window closes.
+    // The check is over.
     virtual void closeWait() = 0;
 };
 
-// The download dialog.
+// A download.
 class DownView
 {
 public:
@@ -28,11 +28,9 @@ public:
     virtual void comWait(bool waiting, int mode) = 0;
     // Steps answered so far.
     virtual void setProgressbar(int value) = 0;
-    // The log's next text starts a new line.
-    virtual void setNewLine(bool newLine) = 0;
 };
 
-// The run control dialog.
+// Run control.
 class ExeView
 {
 public:
@@ -46,7 +44,7 @@ public:
     virtual int selectedChannel() const = 0;
 };
 
-// The upload dialog, with the reader of uploaded lines.
+// An upload, with the reader of uploaded lines.
 class UpView
 {
 public:
@@ -56,14 +54,15 @@ public:
     // An exchange is running (true) or the dialog is idle (false).
     virtual void SetEnabled(bool running) = 0;
     virtual void Plus1Progress() = 0;
+    // Lines taken since the upload started.
+    virtual int linesTaken() const = 0;
     // Takes one program line; false when it cannot be read.
     virtual bool bTakeUploadLine(const QByteArray &line) = 0;
-    // The controller ended the upload: the dialog closes and the program
-    // read is made a document.
+    // The controller ended the upload with its empty line.
     virtual void uploadFinished() = 0;
 };
 
-// The program a download sends: the active document.
+// The program a download sends (the active document, in the editor).
 class StepSource
 {
 public:

@@ -2,7 +2,6 @@
 
 #include "PortProblem.h"
 
-#include <QEventLoop>
 
 SerialLink::SerialLink(const SerialLine &line, QObject *parent)
     : QObject(parent), m_line(line)
@@ -92,7 +91,12 @@ bool SerialLink::sendText(const QByteArray &text)
 void SerialLink::receiveText(const QByteArray &chunk)
 {
     emit traffic(chunk, true);
-    m_rxBuffer += chunk;
+    if (m_dropLf && !chunk.isEmpty()) {
+        m_dropLf = false;
+        m_rxBuffer += chunk.startsWith('\n') ? chunk.mid(1) : chunk;
+    } else {
+        m_rxBuffer += chunk;
+    }
 
     ++m_dispatchDepth;
     for (;;) {
@@ -117,36 +121,24 @@ void SerialLink::receiveText(const QByteArray &chunk)
             break;
         const QByteArray line = m_rxBuffer.left(at);
         // Taken off first: a command sent while the line is handled empties
-        // the buffer, and the loop then ends.
+        // the buffer, and the loop then ends. A controller that ends its
+        // lines with CR LF seen as CR (no detection ran) may deliver the LF
+        // later, after the next command went out: it is dropped then, never
+        // taken for the start of the next reply.
         m_rxBuffer.remove(0, at + (m_eolKind == CrLf ? 2 : 1));
-        if (bUpOpen)
+        if (m_eolKind == Cr) {
+            if (m_rxBuffer.startsWith('\n'))
+                m_rxBuffer.remove(0, 1);
+            else
+                m_dropLf = m_rxBuffer.isEmpty();
+        }
+        if (m_route == Route::Upload)
             emit uploadLineReceived(line);
         else
             emit lineReceived(line);
     }
     if (--m_dispatchDepth == 0 && m_closePending)
         closePort();
-}
-
-void SerialLink::resetLink()
-{
-    emit uiLocked(true);
-    m_receiving = false;
-    sendText(QByteArrayLiteral("?:\r\n"));
-
-    // The one pause of the link: the controller gets time to answer while
-    // events go on being delivered; the answer is dropped unread.
-    QEventLoop pause;
-    QTimer::singleShot(intervals.resetPause, &pause, &QEventLoop::quit);
-    pause.exec();
-
-    m_rxBuffer.clear();
-    if (m_port.isOpen()) {
-        m_port.readAll();
-        m_port.clear(QSerialPort::Input);
-    }
-    m_receiving = true;
-    emit uiLocked(false);
 }
 
 void SerialLink::stopTimers()
@@ -163,6 +155,11 @@ void SerialLink::setReplyTimer(bool on)
         m_timer.stop();
 }
 
+void SerialLink::setReplyTimer(std::chrono::milliseconds interval)
+{
+    m_timer.start(interval);
+}
+
 void SerialLink::setCrLfTimer(bool on)
 {
     if (on)
@@ -173,13 +170,11 @@ void SerialLink::setCrLfTimer(bool on)
 
 void SerialLink::onReadyRead()
 {
-    if (!m_receiving)
-        return; // left in the port; dropped when receiving resumes
     // The port does not signal again while this handler runs, and a line
     // handler may keep it running for long (a message box waits for the
     // user): what arrived meanwhile is read before returning, or it would
     // lie unread until the next byte came.
-    while (m_receiving && m_port.isOpen()) {
+    while (m_port.isOpen()) {
         const QByteArray chunk = m_port.readAll();
         if (chunk.isEmpty())
             break;
@@ -199,6 +194,7 @@ void SerialLink::onPortError(QSerialPort::SerialPortError error)
         return;
     m_lastError = m_openLine.device + QStringLiteral(": ") + m_port.errorString();
     const QString reason = m_lastError;
+    ++m_portLosses;
     closePort();
     m_port.clearError();
     emit portLost(reason);

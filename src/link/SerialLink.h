@@ -35,12 +35,22 @@ public:
     };
     enum EolKind { Cr = 0, Lf = 1, CrLf = 2 };
 
+    // How long the link waits. Values of the run: tests and the CLI's
+    // tests shorten them.
     struct Intervals
     {
+        // An answer to an ordinary command.
         std::chrono::milliseconds reply{3000};
+        // The line-end detection's look at the end of the first reply.
         std::chrono::milliseconds crLf{100};
-        std::chrono::milliseconds resetPause{100};
+        // The answer to PGWRT:, which the controller gives only after it
+        // has written its non-volatile program memory.
+        std::chrono::milliseconds programWrite{10000};
     };
+
+    // Where complete lines go: the reply handling, or the upload handling
+    // while an upload is open.
+    enum class Route { Replies, Upload };
 
     // `line` is read at every open: the settings put the port in place.
     explicit SerialLink(const SerialLine &line, QObject *parent = nullptr);
@@ -55,10 +65,6 @@ public:
     bool sendText(const QByteArray &text);
     // Appends received bytes and hands on every complete line.
     void receiveText(const QByteArray &chunk);
-    // The attention command "?:" with its answer thrown away: receiving is
-    // off for a short pause (events still run) and everything that came in
-    // is dropped. The user interface is locked meanwhile (uiLocked).
-    void resetLink();
     // Closes the port when it is open.
     void closePort();
     bool isOpen() const { return m_port.isOpen(); }
@@ -68,19 +74,18 @@ public:
 
     void stopTimers();
     void setReplyTimer(bool on);
+    void setReplyTimer(std::chrono::milliseconds interval);
     void setCrLfTimer(bool on);
     bool replyTimerActive() const { return m_timer.isActive(); }
 
-    // The line-end detection: the download dialog arms it when it loads.
+    // The line-end detection, armed by each operation as it opens.
     int crLfState() const { return m_crLfState; }
-    void setCrLfState(int state) { m_crLfState = state; }
     int eolKind() const { return m_eolKind; }
     QByteArray rxBuffer() const { return m_rxBuffer; }
-
-    // Open while the download dialog (every text is logged) or the upload
-    // dialog (lines go to the upload handling) is loaded.
-    bool bDownOpen = false;
-    bool bUpOpen = false;
+    Route route() const { return m_route; }
+    // How often an open port went away: a caller tells from it whether a
+    // failed send has already been reported.
+    int portLosses() const { return m_portLosses; }
 
     // Nested dispatching: while a received line is being handled, a request
     // to close the port waits until the handling is over, so that a reply
@@ -107,10 +112,16 @@ signals:
     void traffic(const QByteArray &text, bool received);
     // The port went away while open (an adapter pulled out).
     void portLost(const QString &reason);
-    // The user interface must not take input (resetLink's pause).
-    void uiLocked(bool locked);
 
 private:
+    // The operation that owns the exchanges arms the detection and sets
+    // the route; nothing else may.
+    friend class LinkSession;
+    // Tests, benchmarks and fuzz targets drive a bare link through it.
+    friend struct SerialLinkProbe;
+    void armLineEndDetection() { m_crLfState = Armed; }
+    void setRoute(Route route) { m_route = route; }
+
     bool openPort();
     void onReadyRead();
     void onPortError(QSerialPort::SerialPortError error);
@@ -123,10 +134,22 @@ private:
     QByteArray m_rxBuffer;
     int m_eolKind = Cr;
     int m_crLfState = NeverArmed;
-    bool m_receiving = true;
+    Route m_route = Route::Replies;
+    // The last line was cut at a lone CR: an LF that follows it, even in a
+    // later chunk, belongs to that line end and not to the next reply.
+    bool m_dropLf = false;
+    int m_portLosses = 0;
     int m_dispatchDepth = 0;
     bool m_closePending = false;
     QTimer m_timer;     // reply timer
     QTimer m_timerCrLf; // line-end timer
     QString m_lastError;
+};
+
+// What only an operation's session may do to the link, for the tests,
+// benchmarks and fuzz targets that drive a bare link without one.
+struct SerialLinkProbe
+{
+    static void arm(SerialLink &link) { link.armLineEndDetection(); }
+    static void route(SerialLink &link, SerialLink::Route route) { link.setRoute(route); }
 };

@@ -1,7 +1,10 @@
 #include "dlgDown.h"
 
+#include "LinkDialogParts.h"
+
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
+#include "link/DownloadSession.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -18,18 +21,10 @@ namespace {
 
 QString section() { return QStringLiteral("dlgDown"); }
 
-QPushButton *makeButton(const QString &caption, const char *name, const char *tag, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setProperty(clsIniFile::kTagProperty, QLatin1String(tag));
-    return button;
-}
-
 } // namespace
 
-dlgDown::dlgDown(AppContext &ctx, const QString &documentCaption, int stepCount, QWidget *parent)
-    : QDialog(parent), m_ctx(ctx), m_stepCount(stepCount)
+dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCaption, QWidget *parent)
+    : QDialog(parent), m_ctx(ctx), m_session(std::make_unique<DownloadSession>(ctx, program))
 {
     setObjectName(section());
     setModal(true);
@@ -46,9 +41,9 @@ dlgDown::dlgDown(AppContext &ctx, const QString &documentCaption, int stepCount,
     channel->addWidget(lblCh);
     channel->addWidget(m_comboCh, 1);
 
-    m_cmdTx = makeButton(QString::fromUtf16(u"ﾀﾞｳﾝﾛｰﾄﾞ"), "cmdTx", "Cap003", this);
-    m_cmdStop = makeButton(QString::fromUtf16(u"中断"), "cmdStop", "Cap002", this);
-    m_cmdClose = makeButton(QString::fromUtf16(u"閉じる"), "cmdClose", "Cap001", this);
+    m_cmdTx = LinkDialogParts::button(QString::fromUtf16(u"ﾀﾞｳﾝﾛｰﾄﾞ"), "cmdTx", "Cap003", this);
+    m_cmdStop = LinkDialogParts::button(QString::fromUtf16(u"中断"), "cmdStop", "Cap002", this);
+    m_cmdClose = LinkDialogParts::button(QString::fromUtf16(u"閉じる"), "cmdClose", "Cap001", this);
     auto *top = new QHBoxLayout;
     top->addWidget(frameTx);
     top->addStretch();
@@ -106,86 +101,53 @@ dlgDown::dlgDown(AppContext &ctx, const QString &documentCaption, int stepCount,
     m_progressBar->setAccessibleName(title);
     const QString logName = langIni.GetINIStr(section(), QStringLiteral("Cap005"));
     m_lstDbg->setAccessibleName(logName.isEmpty() ? title : logName);
+
+    DownloadSession *session = m_session.get();
+    connect(session, &DownloadSession::busyChanged, this, &dlgDown::onBusyChanged);
+    connect(session, &DownloadSession::progress, this, &dlgDown::onProgress);
+    connect(session, &DownloadSession::stateChanged, this, [this](const QString &reply) {
+        const QString state = ChannelState::text(reply, m_ctx.run.langIni);
+        m_lblStatus->setText(state);
+        // Named by its caption, the state is what assistive tools describe.
+        m_lblStatus->setAccessibleDescription(state);
+    });
+    connect(session, &DownloadSession::logChanged, this,
+            [this] { LinkDialogParts::showLog(m_lstDbg, m_session->log()); });
+    connect(session, &DownloadSession::finished, this, [this](const LinkSession::Result &result) {
+        // A complete download leaves the bar full; any other end empties it.
+        if (!result.ok() || !m_session->stepCount())
+            m_progressBar->setValue(0);
+    });
 }
 
-dlgDown::~dlgDown()
-{
-    // Destroyed while still open: the command set must not call back into
-    // a dialog that is gone, nor keep waiting for it.
-    if (m_loaded) {
-        Form_Unload();
-        m_ctx.commands.endExchange();
-    }
-}
+dlgDown::~dlgDown() = default;
 
 void dlgDown::vFormInitialize()
 {
-    m_ctx.link.resetLink();
     m_bActive = false;
-    m_iPendingCh = 0;
+    m_cmdStop->setEnabled(false);
+    LinkDialogParts::fillChannels(m_comboCh, 1);
+    m_lblStatus->clear();
+    m_progressBar->setRange(0, qMax(m_session->stepCount(), 1));
+    m_progressBar->setValue(0);
+    m_lstDbg->clear();
 }
 
 void dlgDown::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (event->spontaneous() || m_loaded)
+    if (event->spontaneous() || m_bActive)
         return;
-    Form_Load();
     // Activation once the window is up, after the show has been handled.
     QTimer::singleShot(0, this, &dlgDown::Form_Activate);
 }
 
-void dlgDown::Form_Load()
-{
-    m_ctx.link.stopTimers();
-    m_loaded = true;
-    m_ctx.commands.setDownView(this);
-    m_cmdStop->setEnabled(false);
-    {
-        const QSignalBlocker quiet(m_comboCh);
-        m_comboCh->clear();
-        for (int ch = 1; ch <= 15; ++ch)
-            m_comboCh->addItem(QStringLiteral("%1").arg(ch, 2, 10, QLatin1Char('0')));
-        m_comboCh->setCurrentIndex(0);
-    }
-    m_comboCh->setEnabled(true);
-    m_cmdTx->setEnabled(true);
-    m_cmdClose->setEnabled(true);
-    dispChInf(QString());
-    m_progressBar->setRange(0, qMax(m_stepCount, 1));
-    m_progressBar->setValue(0);
-
-    // A new log; from here on the link's traffic goes into it.
-    m_log = TrafficLog();
-    m_lstDbg->clear();
-    m_traffic = connect(&m_ctx.link, &SerialLink::traffic, this,
-                        [this](const QByteArray &text, bool received) {
-                            if (m_ctx.link.bDownOpen)
-                                putMsg(text, received);
-                        });
-    m_ctx.link.bDownOpen = true;
-    m_ctx.link.setCrLfState(SerialLink::Armed);
-    comboCh_Click();
-}
-
 void dlgDown::Form_Activate()
 {
-    if (!m_loaded || !isVisible())
+    if (m_bActive || !isVisible())
         return;
     m_bActive = true;
-    if (m_iPendingCh != 0) {
-        const int ch = m_iPendingCh;
-        m_iPendingCh = 0;
-        m_ctx.commands.reqChInfDown(ch);
-    }
-}
-
-void dlgDown::Form_Unload()
-{
-    m_loaded = false;
-    m_ctx.link.bDownOpen = false;
-    disconnect(m_traffic);
-    m_ctx.commands.setDownView(nullptr);
+    m_session->open(selectedChannel());
 }
 
 int dlgDown::selectedChannel() const
@@ -196,56 +158,30 @@ int dlgDown::selectedChannel() const
 void dlgDown::comboCh_Click()
 {
     const int ch = selectedChannel();
-    if (ch < 1)
-        return;
-    if (m_bActive && m_loaded)
-        m_ctx.commands.reqChInfDown(ch);
-    else
-        m_iPendingCh = ch;
+    if (ch >= 1 && m_bActive && !m_session->busy())
+        m_session->requestState(ch);
 }
 
 void dlgDown::cmdTx_Click()
 {
-    // The run control dialog is closed, so the command set takes the
-    // LOAD's answer as the start of a download.
-    m_ctx.commands.reqLoad(selectedChannel());
+    m_progressBar->setRange(0, qMax(m_session->stepCount(), 1));
+    m_progressBar->setValue(0);
+    m_session->start(selectedChannel());
 }
 
 void dlgDown::cmdStop_Click()
 {
-    // Ended first, so that nothing arriving while the message is open can
-    // continue the download; the steps already sent stay sent.
-    m_ctx.commands.endExchange();
-    m_ctx.messages.showMessage(5);
-    comWait(false, 2);
+    m_session->stop();
 }
 
-void dlgDown::putMsg(const QByteArray &text, bool received)
+void dlgDown::onProgress(int step, int total)
 {
-    m_log.putMsg(text, received);
-    // Only the last line of the list can have grown; new ones are added.
-    const QStringList &lines = m_log.lines();
-    for (int row = qMax(0, m_lstDbg->count() - 1); row < lines.size(); ++row) {
-        if (row < m_lstDbg->count())
-            m_lstDbg->item(row)->setText(lines[row]);
-        else
-            m_lstDbg->addItem(lines[row]);
-    }
-    // The end of the log in view, nothing selected.
-    m_lstDbg->setCurrentRow(m_lstDbg->count() - 1);
-    m_lstDbg->clearSelection();
-    m_lstDbg->scrollToBottom();
+    if (total > m_progressBar->maximum())
+        m_progressBar->setMaximum(total);
+    m_progressBar->setValue(step);
 }
 
-void dlgDown::dispChInf(const QString &reply)
-{
-    const QString state = ChannelState::text(reply, m_ctx.run.langIni);
-    m_lblStatus->setText(state);
-    // Named by its caption, the state is what assistive tools describe.
-    m_lblStatus->setAccessibleDescription(state);
-}
-
-void dlgDown::comWait(bool waiting, int mode)
+void dlgDown::onBusyChanged(bool waiting)
 {
     // Stop is enabled before the rest is locked, so that the focus moves
     // from Transmit to Stop; when the dialog is unlocked the focus goes back
@@ -253,34 +189,25 @@ void dlgDown::comWait(bool waiting, int mode)
     if (waiting && !m_focusBeforeWait)
         m_focusBeforeWait = focusWidget();
     const bool refocus = !waiting && (!focusWidget() || focusWidget() == m_cmdStop);
-    if (mode != 1 && waiting)
+    if (waiting && m_session->downloading())
         m_cmdStop->setEnabled(true);
     m_cmdTx->setEnabled(!waiting);
     m_comboCh->setEnabled(!waiting);
     m_cmdClose->setEnabled(!waiting);
     if (waiting)
         return;
-    if (mode != 1)
-        m_cmdStop->setEnabled(false);
-    m_progressBar->setValue(0);
+    m_cmdStop->setEnabled(false);
     if (refocus && m_focusBeforeWait && m_focusBeforeWait->isEnabled())
         m_focusBeforeWait->setFocus();
     m_focusBeforeWait.clear();
-}
-
-void dlgDown::setProgressbar(int value)
-{
-    m_progressBar->setValue(value);
 }
 
 void dlgDown::reject()
 {
     // Refused while an exchange runs: the dialog is locked then, and Stop
     // is the only way out of a download.
-    if (!m_cmdClose->isEnabledTo(this))
+    if (m_session->busy())
         return;
-    m_ctx.link.bDownOpen = false;
-    m_ctx.commands.endExchange();
-    Form_Unload();
+    m_session->close();
     QDialog::reject();
 }

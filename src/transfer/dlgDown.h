@@ -1,56 +1,46 @@
 #pragma once
 
-#include "link/LinkViews.h"
-#include "link/TrafficLog.h"
 
 #include <QDialog>
-#include <QMetaObject>
 #include <QPointer>
 
+#include <memory>
+
+class DownloadSession;
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class StepSource;
+class TrafficLog;
 struct AppContext;
 
 // The download dialog: sends the active document's program to one channel
 // of the controller. The user chooses the channel (01..15), sees what the
 // controller reports about it, starts the download, follows its progress,
 // may stop it, and sees every text that goes over the line in the log.
-// The exchanges themselves (LOAD, the steps, PGWRT, REMOTE, the time-out)
-// are run by the command set, which takes the steps from its StepSource and
-// calls back through DownView while the dialog is open.
+// It is a view of a DownloadSession, which runs every exchange.
 //
-// Prepare with vFormInitialize(), then show (modally). The dialog loads
-// when it is shown (channel 1 chosen, line-end detection armed, traffic
-// logged) and, once up, asks for the state of the chosen channel. While an
-// exchange runs it is locked and cannot be closed; only Stop ends a
-// running download.
-class dlgDown : public QDialog, public DownView
+// Prepare with vFormInitialize(), then show (modally). Once up, the dialog
+// opens its session (link reset, then the chosen channel's state). While an
+// exchange runs it is locked and cannot be closed; only Stop ends a running
+// download.
+class dlgDown : public QDialog
 {
     Q_OBJECT
 
 public:
-    // `documentCaption` is the caption of the document to send, shown in
-    // the title; `stepCount` its number of steps, the progress bar's range.
-    dlgDown(AppContext &ctx, const QString &documentCaption, int stepCount,
+    // `program` gives the steps to send (the active document), with
+    // `documentCaption` its caption for the title.
+    dlgDown(AppContext &ctx, StepSource &program, const QString &documentCaption,
             QWidget *parent = nullptr);
     ~dlgDown() override;
 
-    // Resets the link (attention command, answer dropped) and forgets any
-    // earlier activation and pending channel.
+    // Forgets any earlier activation; the channel chosen is 01.
     void vFormInitialize();
 
-    // Adds a text sent (received false) or received to the log.
-    void putMsg(const QByteArray &text, bool received);
-    bool bNewLine() const { return m_log.bNewLine; }
-
-    // DownView
-    void dispChInf(const QString &reply) override;
-    void comWait(bool waiting, int mode) override;
-    void setProgressbar(int value) override;
-    void setNewLine(bool newLine) override { m_log.bNewLine = newLine; }
+    DownloadSession &session() { return *m_session; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -58,16 +48,17 @@ protected:
     void reject() override;
 
 private:
-    void Form_Load();
     void Form_Activate();
-    void Form_Unload();
     void comboCh_Click();
     void cmdTx_Click();
     void cmdStop_Click();
+    void onBusyChanged(bool busy);
+    void onProgress(int step, int total);
+    void showLog(const TrafficLog &log);
     int selectedChannel() const;
 
     AppContext &m_ctx;
-    int m_stepCount = 0;
+    std::unique_ptr<DownloadSession> m_session;
     QComboBox *m_comboCh = nullptr;
     QLabel *m_lblStatus = nullptr;
     QProgressBar *m_progressBar = nullptr;
@@ -76,13 +67,7 @@ private:
     QPushButton *m_cmdStop = nullptr;
     QPushButton *m_cmdClose = nullptr;
 
-    TrafficLog m_log;
-    QMetaObject::Connection m_traffic;
     bool m_bActive = false;
-    int m_iPendingCh = 0;
     // The control that had the focus when the dialog was locked.
     QPointer<QWidget> m_focusBeforeWait;
-    // Loaded (attached to the command set, logging) from showing until
-    // closing.
-    bool m_loaded = false;
 };

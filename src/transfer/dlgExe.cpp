@@ -1,7 +1,10 @@
 #include "dlgExe.h"
 
+#include "LinkDialogParts.h"
+
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
+#include "link/RunControlSession.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -16,18 +19,10 @@ namespace {
 
 QString section() { return QStringLiteral("dlgExe"); }
 
-QPushButton *makeButton(const QString &caption, const char *name, const char *tag, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    button->setProperty(clsIniFile::kTagProperty, QLatin1String(tag));
-    return button;
-}
-
 } // namespace
 
 dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
-    : QDialog(parent), m_ctx(ctx)
+    : QDialog(parent), m_ctx(ctx), m_session(std::make_unique<RunControlSession>(ctx))
 {
     setObjectName(section());
     setModal(true);
@@ -58,9 +53,9 @@ dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
     status->addWidget(label1);
     status->addWidget(m_lblStatus, 1);
 
-    m_cmdStart = makeButton(QString::fromUtf16(u"実行"), "cmdStart", "Cap003", this);
-    m_cmdStop = makeButton(QString::fromUtf16(u"停止"), "cmdStop", "Cap002", this);
-    m_cmdClose = makeButton(QString::fromUtf16(u"閉じる"), "cmdClose", "Cap001", this);
+    m_cmdStart = LinkDialogParts::button(QString::fromUtf16(u"実行"), "cmdStart", "Cap003", this);
+    m_cmdStop = LinkDialogParts::button(QString::fromUtf16(u"停止"), "cmdStop", "Cap002", this);
+    m_cmdClose = LinkDialogParts::button(QString::fromUtf16(u"閉じる"), "cmdClose", "Cap001", this);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_cmdStart);
     buttons->addWidget(m_cmdStop);
@@ -73,8 +68,8 @@ dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
     layout->addLayout(buttons);
 
     connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgExe::comboCh_Click);
-    connect(m_cmdStart, &QPushButton::clicked, this, &dlgExe::cmdStart_Click);
-    connect(m_cmdStop, &QPushButton::clicked, this, &dlgExe::cmdStop_Click);
+    connect(m_cmdStart, &QPushButton::clicked, this, [this] { m_session->run(selectedChannel()); });
+    connect(m_cmdStop, &QPushButton::clicked, this, [this] { m_session->stop(selectedChannel()); });
     connect(m_cmdClose, &QPushButton::clicked, this, &dlgExe::reject);
 
     // Title and captions from the language file; the status line is named
@@ -83,68 +78,41 @@ dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
     langIni.CaptionChange(this);
     setWindowTitle(langIni.GetINIStr(section(), QStringLiteral("Title001")));
     m_lblStatus->setAccessibleName(label1->text().remove(u':').remove(u'：').trimmed());
+
+    connect(m_session.get(), &RunControlSession::busyChanged, this, &dlgExe::onBusyChanged);
+    connect(m_session.get(), &RunControlSession::stateChanged, this, [this](const QString &reply) {
+        const QString state = ChannelState::text(reply, m_ctx.run.langIni);
+        m_lblStatus->setText(state);
+        // Named by its caption, the state is what assistive tools describe.
+        m_lblStatus->setAccessibleDescription(state);
+    });
 }
 
-dlgExe::~dlgExe()
-{
-    // Destroyed while still open: the command set must not call back into
-    // a dialog that is gone, nor keep waiting for it.
-    if (m_loaded) {
-        Form_Unload();
-        m_ctx.commands.endExchange();
-    }
-}
+dlgExe::~dlgExe() = default;
 
 void dlgExe::vFormInitialize()
 {
-    m_ctx.link.resetLink();
     m_bActive = false;
-    m_iPendingCh = 0;
+    LinkDialogParts::fillChannels(m_comboCh, 1);
+    m_comboCh->setEnabled(true);
+    m_lblStatus->clear();
 }
 
 void dlgExe::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (event->spontaneous() || m_loaded)
+    if (event->spontaneous() || m_bActive)
         return;
-    Form_Load();
     // Activation once the window is up, after the show has been handled.
     QTimer::singleShot(0, this, &dlgExe::Form_Activate);
 }
 
-void dlgExe::Form_Load()
-{
-    m_ctx.link.stopTimers();
-    m_loaded = true;
-    m_ctx.commands.setExeView(this);
-    {
-        const QSignalBlocker quiet(m_comboCh);
-        m_comboCh->clear();
-        for (int ch = 1; ch <= 15; ++ch)
-            m_comboCh->addItem(QStringLiteral("%1").arg(ch, 2, 10, QLatin1Char('0')));
-        m_comboCh->setCurrentIndex(0);
-    }
-    m_comboCh->setEnabled(true);
-    comboCh_Click();
-    dispChInf(QString());
-}
-
 void dlgExe::Form_Activate()
 {
-    if (!m_loaded || !isVisible())
+    if (m_bActive || !isVisible())
         return;
     m_bActive = true;
-    if (m_iPendingCh != 0) {
-        const int ch = m_iPendingCh;
-        m_iPendingCh = 0;
-        m_ctx.commands.reqChInfExe(ch);
-    }
-}
-
-void dlgExe::Form_Unload()
-{
-    m_loaded = false;
-    m_ctx.commands.setExeView(nullptr);
+    m_session->open(selectedChannel());
 }
 
 int dlgExe::selectedChannel() const
@@ -155,37 +123,11 @@ int dlgExe::selectedChannel() const
 void dlgExe::comboCh_Click()
 {
     const int ch = selectedChannel();
-    if (ch < 1)
-        return;
-    if (m_bActive && m_loaded)
-        m_ctx.commands.reqChInfExe(ch);
-    else
-        m_iPendingCh = ch;
+    if (ch >= 1 && m_bActive && !m_session->busy())
+        m_session->requestState(ch);
 }
 
-void dlgExe::cmdStart_Click()
-{
-    SetStartMode(true);
-    SetStopMode(false);
-    m_ctx.commands.reqLoad(99);
-}
-
-void dlgExe::cmdStop_Click()
-{
-    SetStartMode(false);
-    SetStopMode(true);
-    m_ctx.commands.reqLoad(99);
-}
-
-void dlgExe::dispChInf(const QString &reply)
-{
-    const QString state = ChannelState::text(reply, m_ctx.run.langIni);
-    m_lblStatus->setText(state);
-    // Named by its caption, the state is what assistive tools describe.
-    m_lblStatus->setAccessibleDescription(state);
-}
-
-void dlgExe::comWait(bool waiting)
+void dlgExe::onBusyChanged(bool waiting)
 {
     // Disabling the focused control leaves the focus nowhere; it goes back
     // there when the dialog is unlocked, so that keyboard users keep their
@@ -206,9 +148,8 @@ void dlgExe::comWait(bool waiting)
 void dlgExe::reject()
 {
     // Refused while an answer is awaited: the dialog is locked then.
-    if (!m_cmdClose->isEnabledTo(this))
+    if (m_session->busy())
         return;
-    m_ctx.commands.endExchange();
-    Form_Unload();
+    m_session->close();
     QDialog::reject();
 }

@@ -1,7 +1,6 @@
-#include "config/Messages.h"
-#include "config/clsIniFile.h"
-#include "link/CommandSet.h"
-#include "link/SerialLink.h"
+#include "link/AppContext.h"
+#include "link/LinkSession.h"
+#include "sim/Pty.h"
 #include "sim/SimController.h"
 
 #include <QFile>
@@ -17,35 +16,47 @@ namespace {
 // Everything the command set does, in order, as short texts: commands sent
 // ("> LOAD:02"), calls on the views ("down.comWait 1 2") and messages
 // ("msg 6", "key Mes000").
-struct Journal : MessagePresenter, WaitView, DownView, ExeView, UpView, StepSource
+struct Journal : MessagePresenter
 {
-    explicit Journal(const Messages *m = nullptr) : messages(m) {}
-
     int present(MsgKind, MsgButtons, const QString &, const QString &text) override
     {
         QString entry = QStringLiteral("message? ") + text;
         for (int no = 0; messages && no < Messages::kCount; ++no)
             if (messages->messageText(no) == text)
                 entry = QStringLiteral("msg %1").arg(no);
-        for (const char *key : {"Mes000", "Mes001", "Mes021"})
-            if (messages && messages->keyText(QLatin1String(key)) == text)
+        for (const char *key : {"Mes000", "Mes001", "Mes021", "Mes055", "Mes070", "Mes072"})
+            if (messages && !messages->keyText(QLatin1String(key)).isEmpty()
+                && text.startsWith(messages->keyText(QLatin1String(key))))
                 entry = QStringLiteral("key ") + QLatin1String(key);
         log << entry;
         if (duringMessage)
             duringMessage();
         return MsgAnswer::Ok;
     }
-    void closeWait() override { log << QStringLiteral("wait.close"); }
-    void dispChInf(const QString &reply) override
+
+    const Messages *messages = nullptr;
+    std::function<void()> duringMessage;
+    QStringList log;
+};
+
+// Every view of the command set at once, each call journaled; a test opens
+// it the way an operation's session does.
+struct JournalViews : LinkSession, WaitView, DownView, ExeView, UpView, StepSource
+{
+    JournalViews(AppContext &ctx, Journal &journal) : LinkSession(ctx), log(journal.log) {}
+
+    void open(SerialLink::Route route)
     {
-        log << QStringLiteral("chinf \"%1\"").arg(reply);
+        openSession(route, this, this, this, this, this, false);
     }
+
+    void closeWait() override { log << QStringLiteral("wait.close"); }
+    void dispChInf(const QString &reply) override { log << QStringLiteral("chinf \"%1\"").arg(reply); }
     void comWait(bool waiting, int mode) override
     {
         log << QStringLiteral("down.comWait %1 %2").arg(int(waiting)).arg(mode);
     }
     void setProgressbar(int value) override { log << QStringLiteral("progress %1").arg(value); }
-    void setNewLine(bool) override {}
     void comWait(bool waiting) override { log << QStringLiteral("exe.comWait %1").arg(int(waiting)); }
     bool startMode() const override { return start; }
     bool stopMode() const override { return stop; }
@@ -53,46 +64,66 @@ struct Journal : MessagePresenter, WaitView, DownView, ExeView, UpView, StepSour
     void DispStatus(const QString &reply) override { log << QStringLiteral("status \"%1\"").arg(reply); }
     void SetEnabled(bool running) override { log << QStringLiteral("up.enabled %1").arg(int(running)); }
     void Plus1Progress() override { log << QStringLiteral("up.plus1"); }
+    int linesTaken() const override { return taken; }
     bool bTakeUploadLine(const QByteArray &line) override
     {
         log << QStringLiteral("take ") + QString::fromLatin1(line);
-        return !line.contains("bad");
+        const bool ok = !line.contains("bad");
+        taken += ok;
+        return ok;
     }
     void uploadFinished() override { log << QStringLiteral("up.finished"); }
     int getStep() const override { return 3; }
     QString getSendStep(int step) const override { return QStringLiteral("W:%1").arg(step); }
 
-    const Messages *messages;
-    std::function<void()> duringMessage;
-    QStringList log;
+    QStringList &log;
     bool start = false;
     bool stop = false;
     int channel = 3;
+    int taken = 0;
 };
 
-// A command set on a link without a port: every command is journaled as it
-// goes out; replies are handed in as the link would.
+// A run object built as the editor builds it, with every view attached to
+// its command set; without a device, sends fail as with a port that cannot
+// be opened. Replies are handed in as the link would.
 struct Rig
 {
-    Rig()
-        : lang(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")), messages(lang, journal),
-          link(line), commands(link, messages)
+    explicit Rig(SerialLink::Route route = SerialLink::Route::Replies) : ctx(journal)
     {
-        journal.messages = &messages;
+        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), dir.filePath(QStringLiteral("LANG1.DAT")));
+        ctx.build(dir.path(), QStringLiteral("1"), 3);
+        journal.messages = &ctx.messages;
+        // A line that takes every command and answers none: the replies
+        // are handed in by the test.
+        QString error;
+        if (!pty.open(&error))
+            qFatal("pty: %s", qPrintable(error));
+        setDevice(pty.slavePath());
+        link.intervals.crLf = 1ms;
         QObject::connect(&commands, &CommandSet::commandSent, &commands, [this](const QByteArray &c) {
             journal.log << QStringLiteral("> ") + QString::fromLatin1(c);
         });
-        commands.setWaitView(&journal);
-        commands.setDownView(&journal);
-        commands.setStepSource(&journal);
+        views.open(route);
+        // Armed by opening; these tests cut at CR unless they arm it.
+        link.receiveText("\r");
+        QTRY_COMPARE(link.crLfState(), int(SerialLink::Decided));
+        link.setReplyTimer(false);
+    }
+    // Sends go to the simulator's end of the line.
+    void setDevice(const QString &device)
+    {
+        SerialLine line;
+        line.device = device;
+        ctx.comSettings.setAppliedLine(line);
     }
 
+    QTemporaryDir dir;
+    Pty pty;
     Journal journal;
-    clsIniFile lang;
-    Messages messages;
-    SerialLine line; // no device: sends fail, as with a port that cannot open
-    SerialLink link;
-    CommandSet commands;
+    AppContext ctx;
+    CommandSet &commands = ctx.commands;
+    SerialLink &link = ctx.link;
+    JournalViews views{ctx, journal};
 };
 
 } // namespace
@@ -128,8 +159,12 @@ void TestLink::framing_data()
     QTest::addColumn<int>("eolKind");
 
     using L = QByteArrayList;
-    QTest::newRow("CR LF cut at CR before detection, LF left")
-        << false << L{"L5\r\n"} << L{"L5"} << QByteArray("\n") << 0;
+    QTest::newRow("CR LF cut at CR before detection: the LF is the line end's")
+        << false << L{"L5\r\n"} << L{"L5"} << QByteArray() << 0;
+    QTest::newRow("CR LF cut at CR: a late LF is not the next reply's")
+        << false << L{"L5\r", "\n!5\r"} << L{"L5", "!5"} << QByteArray() << 0;
+    QTest::newRow("CR-only controller: an LF after other text stays")
+        << false << L{"A\r", "B\nC\r"} << L{"A", "B\nC"} << QByteArray() << 0;
     QTest::newRow("two lines in one chunk") << false << L{"A\rB\r"} << L{"A", "B"} << QByteArray() << 0;
     QTest::newRow("empty line") << false << L{"\r"} << L{""} << QByteArray() << 0;
     QTest::newRow("line in pieces") << false << L{"L", "5", "\rx"} << L{"L5"} << QByteArray("x") << 0;
@@ -154,7 +189,7 @@ void TestLink::framing()
     SerialLink link(line);
     link.intervals.crLf = 20ms;
     if (armed)
-        link.setCrLfState(SerialLink::Armed);
+        SerialLinkProbe::arm(link);
     QByteArrayList got;
     QObject::connect(&link, &SerialLink::lineReceived, &link, [&](const QByteArray &l) { got << l; });
     for (const QByteArray &chunk : chunks)
@@ -241,11 +276,15 @@ void TestLink::chains_data()
     QTest::newRow("upload program line refused")
         << "upload 1" << L{"Hbad", "\x06"}
         << QStringList{"> UPLOAD:01", "take Hbad", "> NG:", "key Mes001", "up.enabled 0"};
-    QTest::newRow("upload answered by an error: idle, no message")
-        << "upload 1" << L{"!2"} << QStringList{"> UPLOAD:01", "up.enabled 0"};
+    QTest::newRow("the link reset's answer is awaited, then dropped")
+        << "reset" << L{"!3"} << QStringList{"> ?:"};
+    QTest::newRow("upload answered by an error reply: its message, idle")
+        << "upload 1" << L{"!3"} << QStringList{"> UPLOAD:01", "msg 10", "up.enabled 0"};
+    QTest::newRow("upload of an empty channel: said so, no program")
+        << "upload 1" << L{""} << QStringList{"> UPLOAD:01", "key Mes072", "up.finished"};
     QTest::newRow("status for the upload dialog")
         << "chinfup 7" << L{"N"}
-        << QStringList{"status \"\"", "> CHINF:07", "up.enabled 0", "status \"N\""};
+        << QStringList{"status \"\"", "> CHINF:07", "status \"N\"", "up.enabled 0"};
 }
 
 void TestLink::chains()
@@ -254,9 +293,10 @@ void TestLink::chains()
     QFETCH(QByteArrayList, replies);
     QFETCH(QStringList, journal);
 
-    Rig rig;
-    CommandSet &c = rig.commands;
     const QStringList words = start.split(u' ');
+    const bool upload = words[0].startsWith(QLatin1String("upload")) || words[0] == QLatin1String("chinfup");
+    Rig rig(upload ? SerialLink::Route::Upload : SerialLink::Route::Replies);
+    CommandSet &c = rig.commands;
     const int ch = words.value(1).toInt();
     if (start == QLatin1String("check")) {
         c.startCommCheck();
@@ -265,17 +305,15 @@ void TestLink::chains()
     } else if (words[0] == QLatin1String("chinf")) {
         c.reqChInfDown(ch);
     } else if (start == QLatin1String("run") || start == QLatin1String("stop")) {
-        rig.journal.start = start == QLatin1String("run");
-        rig.journal.stop = !rig.journal.start;
-        c.setExeView(&rig.journal);
+        rig.views.start = start == QLatin1String("run");
+        rig.views.stop = !rig.views.start;
         c.reqLoad(99);
+    } else if (words[0] == QLatin1String("upload")) {
+        c.reqUpload(ch);
+    } else if (start == QLatin1String("reset")) {
+        c.resetLink();
     } else {
-        rig.link.bUpOpen = true;
-        c.setUpView(&rig.journal);
-        if (words[0] == QLatin1String("upload"))
-            c.reqUpload(ch);
-        else
-            c.reqChInfUp(ch);
+        c.reqChInfUp(ch);
     }
     for (const QByteArray &reply : replies)
         rig.link.receiveText(reply + '\r');
@@ -378,7 +416,7 @@ void TestLink::overTheLine()
 
     const auto sim = startSimulator(faults);
     Rig rig;
-    rig.line.device = sim->devicePath();
+    rig.setDevice(sim->devicePath());
     rig.link.intervals.reply = 300ms;
     if (start == QLatin1String("check"))
         rig.commands.startCommCheck();
@@ -397,14 +435,14 @@ void TestLink::cablePulledWhileWaiting()
 {
     const auto sim = startSimulator({"silent:CHINF"});
     Rig rig;
-    rig.line.device = sim->devicePath();
+    rig.setDevice(sim->devicePath());
     QSignalSpy failed(&rig.commands, &CommandSet::portFailed);
     rig.commands.reqChInfDown(1);
     QVERIFY(rig.link.isOpen());
     sim->pullCable();
     QVERIFY(failed.wait(2000)); // well before the 3 s reply time-out
     QCOMPARE(rig.journal.log.mid(3, 2), (QStringList{"chinf \"\"", "down.comWait 0 1"}));
-    QVERIFY(rig.journal.log.last().contains(rig.messages.keyText(QStringLiteral("Mes055"))));
+    QCOMPARE(rig.journal.log.last(), QStringLiteral("key Mes055"));
     QVERIFY(!rig.commands.waiting());
     QVERIFY(!rig.link.isOpen());
     QVERIFY(!rig.link.replyTimerActive());
@@ -488,7 +526,7 @@ void TestLink::cliTransfers_data()
         << QStringList{"upload", "--axes", "2", "--channel", "2"} << three << none << 0
         << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:1000,AGO:-500\r\n#:END\xB1,#:END\xB1\r\n") << "" << sent;
     QTest::newRow("upload of an empty channel") << QStringList{"upload", "--channel", "3"} << three << none << 1
-                                                << QByteArray() << "the upload ended without a program" << sent;
+                                                << QByteArray() << "channel 03 holds no program" << sent;
     QTest::newRow("run") << QStringList{"run", "--channel", "7"} << three << none << 0 << QByteArray() << ""
                          << sent;
 }

@@ -3,6 +3,7 @@
 #include "program/SendText.h"
 #include "sim/SimController.h"
 #include "support/ScriptedPresenter.h"
+#include "link/UploadSession.h"
 #include "transfer/dlgUP.h"
 
 #include <QComboBox>
@@ -68,11 +69,11 @@ void TestUploadDialog::upload_data()
     QTest::newRow("every command comes back as stored")
         << everyCommand << S() << "" << true << S{"Mes021"} << false;
     QTest::newRow("status L003: progress maximum 3") << three << S() << "" << true << S{"Mes021"} << false;
-    QTest::newRow("empty channel: a program of no steps") << S() << S() << "" << true << S{"Mes021"} << false;
+    QTest::newRow("empty channel: said so, no program") << S() << S() << "" << false << S{"Mes072"} << false;
     QTest::newRow("refused line: NG, message, no steps")
         << S{"H:A|H:B", "H:AB", "H:A|H:B"} << S() << "" << false << S{"Mes001"} << true;
-    QTest::newRow("error reply as first line: idle, no message")
-        << three << S{"fail:UPLOAD=!2"} << "" << false << S() << false;
+    QTest::newRow("error reply as first line: its message, idle")
+        << three << S{"fail:UPLOAD=!3"} << "" << false << S{"Mes012"} << false;
     QTest::newRow("no answer: time-out") << three << S{"silent:EMPTY#1"} << "" << false << S{"Mes006"} << false;
     QTest::newRow("stop mid-upload: NG, message")
         << three << S{"silent:EMPTY#2"} << "stop" << false << S{"Mes001"} << true;
@@ -109,7 +110,7 @@ void TestUploadDialog::upload()
     line.device = sim->devicePath();
     ctx.comSettings.setAppliedLine(line);
     ctx.link.intervals.reply = 300ms;
-    ctx.link.intervals.resetPause = 10ms;
+    ctx.link.intervals.programWrite = 1000ms;
     ctx.link.intervals.crLf = 20ms;
 
     dlgUP dlg(ctx);
@@ -124,7 +125,6 @@ void TestUploadDialog::upload()
     dlg.InitUpLoad();
     QTimer::singleShot(0, &dlg, [&] {
         auto drive = [&] {
-            QVERIFY(ctx.link.bUpOpen);
             QCOMPARE(dlg.windowTitle(), QStringLiteral("Upload"));
             QCOMPARE(cboCH->count(), 15);
             QTRY_VERIFY(!status->text().isEmpty()); // the state of channel 1
@@ -156,7 +156,7 @@ void TestUploadDialog::upload()
         return;
 
     QCOMPARE(dlg.completed(), completed);
-    const QList<ProgStep> steps = dlg.uploadedSteps();
+    const QList<ProgStep> steps = completed ? dlg.session().steps(2) : QList<ProgStep>();
     QStringList texts;
     for (const ProgStep &step : steps) {
         QCOMPARE(step.size(), 2);
@@ -173,7 +173,7 @@ void TestUploadDialog::upload()
     QStringList shown;
     for (const ScriptedPresenter::Shown &box : presenter.shown) {
         QString key = box.text;
-        for (const char *k : {"Mes001", "Mes006", "Mes021", "Mes055"})
+        for (const char *k : {"Mes001", "Mes006", "Mes012", "Mes021", "Mes055", "Mes072"})
             if (box.text.startsWith(ctx.messages.keyText(QLatin1String(k))))
                 key = QLatin1String(k);
         shown << key;
@@ -182,7 +182,7 @@ void TestUploadDialog::upload()
     QCOMPARE(sim->commands().contains(QStringLiteral("NG:")), ng);
 
     // Closed: the link is free and the upload handling off.
-    QVERIFY(!ctx.link.bUpOpen);
+    QVERIFY(ctx.link.route() == SerialLink::Route::Replies);
     QVERIFY(!ctx.link.isOpen());
     QVERIFY(!ctx.link.replyTimerActive());
     QVERIFY(!ctx.commands.waiting());

@@ -1,0 +1,143 @@
+#include "LinkSession.h"
+
+#include "AppContext.h"
+
+LinkSession::LinkSession(AppContext &ctx, QObject *parent)
+    : QObject(parent), m_ctx(ctx), m_commands(ctx.commands), m_link(ctx.link)
+{
+    connect(&m_commands, &CommandSet::errorReplied, this, &LinkSession::onErrorReplied);
+    connect(&m_commands, &CommandSet::timedOut, this, &LinkSession::onTimedOut);
+    connect(&m_commands, &CommandSet::portFailed, this, &LinkSession::onPortFailed);
+    connect(&m_commands, &CommandSet::resetDone, this, &LinkSession::onResetDone);
+    connect(&m_commands, &CommandSet::exchangeEnded, this, [this] {
+        if (m_open)
+            m_log.bNewLine = true;
+    });
+    connect(&m_link, &SerialLink::traffic, this, [this](const QByteArray &text, bool received) {
+        if (!m_open || text.isEmpty())
+            return;
+        m_log.putMsg(text, received);
+        emit logChanged();
+    });
+}
+
+LinkSession::~LinkSession()
+{
+    // Destroyed while open: the command set must not call back into views
+    // that are gone, nor keep waiting for them.
+    if (m_open)
+        close();
+}
+
+void LinkSession::openSession(SerialLink::Route route, WaitView *wait, DownView *down, ExeView *exe,
+                              UpView *up, StepSource *steps, bool reset)
+{
+    m_commands.endExchange();
+    m_link.stopTimers();
+    m_link.armLineEndDetection();
+    m_link.setRoute(route);
+    m_commands.attach(wait, down, exe, up, steps);
+    m_open = true;
+    m_log = TrafficLog();
+    emit logChanged();
+    if (!reset)
+        return;
+    // The reset's answer is awaited: the detection sees it, and it can
+    // never be taken for the answer to the first request.
+    beginChain();
+    m_resetting = true;
+    m_commands.resetLink();
+}
+
+void LinkSession::close()
+{
+    if (!m_open)
+        return;
+    m_resetting = false;
+    m_commands.endExchange();
+    m_commands.detach();
+    m_link.setRoute(SerialLink::Route::Replies);
+    m_open = false;
+    setBusy(false);
+}
+
+void LinkSession::beginChain()
+{
+    m_failed = false;
+    m_failuresIgnored = false;
+    m_result = Result();
+    setBusy(true);
+}
+
+void LinkSession::fail(const Result &failure)
+{
+    if (m_failed || !m_busy || m_failuresIgnored)
+        return;
+    m_failed = true;
+    m_result = failure;
+}
+
+void LinkSession::endChain(Outcome ifNoFailure)
+{
+    if (!m_busy)
+        return;
+    if (!m_failed)
+        m_result.outcome = ifNoFailure;
+    setBusy(false);
+    emit finished(m_result);
+}
+
+void LinkSession::setBusy(bool busy)
+{
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    emit busyChanged(busy);
+}
+
+void LinkSession::onErrorReplied(const QByteArray &line, int message)
+{
+    if (!m_open)
+        return;
+    Result r;
+    r.outcome = Outcome::ErrorReply;
+    r.reply = line;
+    r.message = message;
+    fail(r);
+}
+
+void LinkSession::onTimedOut(const QByteArray &command)
+{
+    if (!m_open)
+        return;
+    Result r;
+    r.outcome = Outcome::NoAnswer;
+    r.command = command;
+    fail(r);
+    if (m_resetting) {
+        m_resetting = false;
+        resetFinished();
+    }
+}
+
+void LinkSession::onPortFailed(const QString &reason)
+{
+    if (!m_open)
+        return;
+    Result r;
+    r.outcome = Outcome::PortFailed;
+    r.reason = reason;
+    fail(r);
+    if (m_resetting) {
+        m_resetting = false;
+        resetFinished();
+    }
+}
+
+void LinkSession::onResetDone()
+{
+    if (!m_open || !m_resetting)
+        return;
+    m_resetting = false;
+    resetFinished();
+}

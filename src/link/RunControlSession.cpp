@@ -1,0 +1,70 @@
+#include "RunControlSession.h"
+
+#include "AppContext.h"
+#include "Channel.h"
+
+RunControlSession::RunControlSession(AppContext &ctx, QObject *parent) : LinkSession(ctx, parent)
+{
+}
+
+void RunControlSession::open(int channel)
+{
+    m_channel = channel;
+    m_state.clear();
+    m_startMode = m_stopMode = false;
+    openSession(SerialLink::Route::Replies, nullptr, nullptr, this, nullptr, nullptr, true);
+}
+
+void RunControlSession::resetFinished()
+{
+    if (failed()) {
+        endChain();
+        return;
+    }
+    m_commands.reqChInfExe(m_channel);
+}
+
+void RunControlSession::requestState(int channel)
+{
+    m_channel = channel;
+    m_startMode = m_stopMode = false;
+    beginChain();
+    m_commands.reqChInfExe(channel);
+}
+
+void RunControlSession::run(int channel)
+{
+    control(channel, true);
+}
+
+void RunControlSession::stop(int channel)
+{
+    control(channel, false);
+}
+
+void RunControlSession::control(int channel, bool start)
+{
+    m_channel = channel;
+    m_startMode = start;
+    m_stopMode = !start;
+    beginChain();
+    m_commands.reqLoad(Channel::kRunControl);
+}
+
+void RunControlSession::dispChInf(const QString &reply)
+{
+    m_state = reply;
+    emit stateChanged(reply);
+}
+
+void RunControlSession::comWait(bool waiting)
+{
+    if (waiting)
+        return;
+    // The run or stop command awaits no answer: it is on the line once
+    // written out.
+    if ((m_startMode || m_stopMode) && !failed())
+        m_link.drain();
+    m_startMode = m_stopMode = false;
+    endChain();
+}
