@@ -9,6 +9,7 @@
 #include "link/LinkCheck.h"
 #include "link/RunControlSession.h"
 #include "link/UploadSession.h"
+#include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
 #include "program/SendText.h"
 
@@ -210,10 +211,18 @@ int CliLink::upload(int channel, int axes, const QString &path)
         return Refused;
     }
     const QByteArray bytes = ProgramFile::writeProgram(m_ctx.catalogue, width, session.steps(width));
+    // Cells the file reader would refuse are written as the controller
+    // holds them, and listed, with exit 1 so that a script notices.
+    const QList<UploadProblem> problems = session.problems(width);
+    for (const UploadProblem &p : problems)
+        m_err << "uploaded line " << p.line << ", step " << ProgramDocument::stepLabel(p.step) << " axis "
+              << p.axis << ": " << p.reason << '\n';
+    m_err.flush();
+    code = problems.isEmpty() ? Success : Refused;
     if (path.isEmpty()) {
         m_out.flush();
         m_outDevice.write(bytes);
-        return Success;
+        return code;
     }
     QString reason;
     if (!AtomicFile::write(path, bytes, &reason)) {
@@ -221,7 +230,7 @@ int CliLink::upload(int channel, int axes, const QString &path)
         m_err.flush();
         return Refused;
     }
-    return Success;
+    return code;
 }
 
 int CliLink::runOrStop(int channel, bool start)

@@ -43,6 +43,9 @@ public:
     int axisCount() const { return m_widest; }
     // The steps with `axes` cells each; with one axis at most 100.
     QList<ProgStep> steps(int axes) const;
+    // The cells of those steps that the program file reader would refuse:
+    // they are kept as the controller holds them, and said.
+    QList<UploadProblem> problems(int axes) const { return m_table.problems(axes); }
     // What a document of `axes` axes would leave out of the upload; empty
     // when it holds all of it.
     QString lossFor(int axes) const;

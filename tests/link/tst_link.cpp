@@ -372,6 +372,19 @@ std::unique_ptr<SimController> startSimulator(const QStringList &faults)
 {
     SimOptions options;
     for (const QString &f : faults) {
+        // The line rather than a fault: "eol:lf", "lf-delay:20", "baud:600".
+        if (f.startsWith(QLatin1String("eol:"))) {
+            options.eol = f.endsWith(QLatin1String("lf")) ? "\n" : "\r";
+            continue;
+        }
+        if (f.startsWith(QLatin1String("lf-delay:"))) {
+            options.lfDelayMs = f.section(u':', 1).toInt();
+            continue;
+        }
+        if (f.startsWith(QLatin1String("baud:"))) {
+            options.baud = f.section(u':', 1).toInt();
+            continue;
+        }
         QString error;
         const auto fault = SimFault::fromOption(f.section(u':', 0, 0), f.section(u':', 1), &error);
         if (!fault)
@@ -463,6 +476,24 @@ void TestLink::cliAgainstSimulator_data()
                                                  << 0 << "N\n" << "";
     QTest::newRow("status, error reply") << QStringList{"status"} << QStringList{"fail:CHINF=!2"} << 1 << ""
                                          << "error reply !2";
+    // Line ends: every operation finds out the controller's own, and an LF
+    // that comes late is never taken for the start of the next answer.
+    for (const QString &line : {"eol:lf", "lf-delay:5", "lf-delay:40"}) {
+        QTest::addRow("ping, %s", qPrintable(line)) << QStringList{"ping"} << QStringList{line} << 0 << "ok\n" << "";
+        QTest::addRow("status, %s", qPrintable(line))
+            << QStringList{"status", "--channel", "4"} << QStringList{line} << 0 << "N\n" << "";
+        QTest::addRow("run refused, %s", qPrintable(line)) << QStringList{"run", "--channel", "3"}
+            << QStringList{line, "fail:LOAD=!5"} << 1 << "" << "error reply !5";
+        QTest::addRow("ping, error reply, %s", qPrintable(line))
+            << QStringList{"ping"} << QStringList{line, "fail:CHINF=!3"} << 1 << "" << "error reply !3";
+    }
+    // A slow line: the reset's answer comes after any fixed pause would
+    // have ended, and is still not taken for the next command's.
+    QTest::newRow("status at 600 baud") << QStringList{"status", "--channel", "4"} << QStringList{"baud:600"}
+                                        << 0 << "N\n" << "";
+    QTest::newRow("status, error reply at 600 baud")
+        << QStringList{"status", "--channel", "4"} << QStringList{"baud:600", "fail:CHINF=!7"} << 1 << ""
+        << "error reply !7";
     QTest::newRow("port not there") << QStringList{"ping", "--port", "/nonexistent/tty"} << QStringList()
                                     << 4 << "" << "/nonexistent/tty: not present";
 }
@@ -525,6 +556,12 @@ void TestLink::cliTransfers_data()
     QTest::newRow("upload back into a file")
         << QStringList{"upload", "--axes", "2", "--channel", "2"} << three << none << 0
         << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:1000,AGO:-500\r\n#:END\xB1,#:END\xB1\r\n") << "" << sent;
+    QTest::newRow("upload of a value the file reader refuses: written, listed, exit 1")
+        << QStringList{"upload", "--channel", "4"} << three << none << 1
+        << QByteArray("AXIS=1\r\nW:0\r\n") << "uploaded line 1, step 000 axis 1:" << sent;
+    QTest::newRow("upload without --axes keeps every axis; a smaller --axes is refused")
+        << QStringList{"upload", "--axes", "1", "--channel", "2"} << three << none << 1 << QByteArray()
+        << "channel 02 holds a program of 2 axes and 3 steps: --axes 1 would leave out axis 2" << sent;
     QTest::newRow("upload of an empty channel") << QStringList{"upload", "--channel", "3"} << three << none << 1
                                                 << QByteArray() << "channel 03 holds no program" << sent;
     QTest::newRow("run") << QStringList{"run", "--channel", "7"} << three << none << 0 << QByteArray() << ""
@@ -546,6 +583,7 @@ void TestLink::cliTransfers()
     const auto sim = startSimulator(faults);
     if (args.first() != QLatin1String("download"))
         sim->setProgram(2, {"H:A|H:B", "AGO:A1000|AGO:B-500", QString::fromUtf16(u"#:END\uFF71")});
+    sim->setProgram(4, {"W:0"});
     QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("FILE"));
     QFile f(path);
