@@ -67,9 +67,9 @@ CliRunner::CliRunner(const QString &programFolder, QIODevice &outDevice, QTextSt
 
 // VELOMAT_TIMING="reply=MS,crlf=MS,write=MS" shortens the link's waits, so
 // that tests of the tool need not wait out the real ones.
-void CliRunner::applyTiming(const QByteArray &spec, SerialLink::Intervals &intervals)
+void CliRunner::applyTiming(const QByteArray &setting, SerialLink::Intervals &intervals)
 {
-    for (const QByteArray &item : spec.split(',')) {
+    for (const QByteArray &item : setting.split(',')) {
         const QList<QByteArray> pair = item.split('=');
         bool ok = false;
         const int ms = pair.value(1).toInt(&ok);

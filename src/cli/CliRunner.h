@@ -41,7 +41,7 @@ public:
     int run(const QStringList &arguments);
 
 private:
-    static void applyTiming(const QByteArray &spec, SerialLink::Intervals &intervals);
+    static void applyTiming(const QByteArray &setting, SerialLink::Intervals &intervals);
     struct Loaded;
     struct LinkOptions;
 

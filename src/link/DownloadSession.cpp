@@ -18,12 +18,8 @@ void DownloadSession::open(int channel)
     openSession(SerialLink::Route::Replies, nullptr, this, nullptr, nullptr, &m_program, true);
 }
 
-void DownloadSession::resetFinished()
+void DownloadSession::afterReset()
 {
-    if (failed()) {
-        endChain();
-        return;
-    }
     m_commands.reqChInfDown(m_channel);
 }
 

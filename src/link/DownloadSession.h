@@ -43,7 +43,7 @@ signals:
     void progress(int step, int total);
 
 protected:
-    void resetFinished() override;
+    void afterReset() override;
 
 private:
     StepSource &m_program;

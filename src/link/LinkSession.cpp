@@ -108,30 +108,37 @@ void LinkSession::onErrorReplied(const QByteArray &line, int message)
 
 void LinkSession::onTimedOut(const QByteArray &command)
 {
-    if (!m_open)
-        return;
     Result r;
     r.outcome = Outcome::NoAnswer;
     r.command = command;
-    fail(r);
+    failExchange(r);
+}
+
+void LinkSession::onPortFailed(const QString &reason)
+{
+    Result r;
+    r.outcome = Outcome::PortFailed;
+    r.reason = reason;
+    failExchange(r);
+}
+
+void LinkSession::failExchange(const Result &failure)
+{
+    if (!m_open)
+        return;
+    fail(failure);
     if (m_resetting) {
         m_resetting = false;
         resetFinished();
     }
 }
 
-void LinkSession::onPortFailed(const QString &reason)
+void LinkSession::resetFinished()
 {
-    if (!m_open)
-        return;
-    Result r;
-    r.outcome = Outcome::PortFailed;
-    r.reason = reason;
-    fail(r);
-    if (m_resetting) {
-        m_resetting = false;
-        resetFinished();
-    }
+    if (failed())
+        endChain();
+    else
+        afterReset();
 }
 
 void LinkSession::onResetDone()

@@ -74,8 +74,9 @@ protected:
     // whose end calls resetFinished().
     void openSession(SerialLink::Route route, WaitView *wait, DownView *down, ExeView *exe,
                      UpView *up, StepSource *steps, bool reset);
-    // The link reset is over (result().ok() when it was answered).
-    virtual void resetFinished() { endChain(); }
+    // The link reset was answered: the session's first request follows
+    // (by default none). A reset that failed ends the chain instead.
+    virtual void afterReset() { endChain(); }
 
     // A chain starts: busy, no failure yet.
     void beginChain();
@@ -97,6 +98,10 @@ private:
     void onTimedOut(const QByteArray &command);
     void onPortFailed(const QString &reason);
     void onResetDone();
+    // A time-out or a lost port: the chain's failure, and the end of a
+    // reset that was waiting for its answer.
+    void failExchange(const Result &failure);
+    void resetFinished();
 
     TrafficLog m_log;
     Result m_result;

@@ -15,12 +15,8 @@ void RunControlSession::open(int channel)
     openSession(SerialLink::Route::Replies, nullptr, nullptr, this, nullptr, nullptr, true);
 }
 
-void RunControlSession::resetFinished()
+void RunControlSession::afterReset()
 {
-    if (failed()) {
-        endChain();
-        return;
-    }
     m_commands.reqChInfExe(m_channel);
 }
 

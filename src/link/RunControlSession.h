@@ -32,7 +32,7 @@ signals:
     void stateChanged(const QString &reply);
 
 protected:
-    void resetFinished() override;
+    void afterReset() override;
 
 private:
     void control(int channel, bool start);

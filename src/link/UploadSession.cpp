@@ -19,12 +19,8 @@ void UploadSession::open(int channel)
     openSession(SerialLink::Route::Upload, nullptr, nullptr, nullptr, this, nullptr, true);
 }
 
-void UploadSession::resetFinished()
+void UploadSession::afterReset()
 {
-    if (failed()) {
-        endChain();
-        return;
-    }
     m_commands.reqChInfUp(m_channel);
 }
 

@@ -64,7 +64,7 @@ signals:
     void progress(int lines, int total);
 
 protected:
-    void resetFinished() override;
+    void afterReset() override;
 
 private:
     mdlUpLoad m_table;
