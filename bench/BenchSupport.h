@@ -5,6 +5,7 @@
 // process's resident memory.
 
 #include "config/MessagePresenter.h"
+#include "link/AppContext.h"
 
 #include <QFile>
 #include <QList>
@@ -23,6 +24,25 @@ inline void copyLanguageFiles(const QTemporaryDir &dir)
     for (const char *name : {"LANG0.DAT", "LANG1.DAT"})
         QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
 }
+
+// A three-axis run in English, built as the editor builds it, with the
+// link's line set to `device` at `baud`.
+struct BenchRun
+{
+    BenchRun(const QString &device, int baud)
+    {
+        copyLanguageFiles(home);
+        ctx.build(home.path(), QStringLiteral("1"), 3);
+        SerialLine line;
+        line.device = device;
+        line.baud = baud;
+        ctx.comSettings.setAppliedLine(line);
+    }
+
+    SilentPresenter presenter;
+    QTemporaryDir home;
+    AppContext ctx{presenter};
+};
 
 inline long residentKiB()
 {

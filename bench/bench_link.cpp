@@ -39,15 +39,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
         return 1;
     }
-    SilentPresenter presenter;
-    QTemporaryDir dir;
-    copyLanguageFiles(dir);
-    AppContext ctx(presenter);
-    ctx.build(dir.path(), QStringLiteral("1"), 3);
-    SerialLine line;
-    line.device = sim.devicePath();
-    line.baud = 38400;
-    ctx.comSettings.setAppliedLine(line);
+    BenchRun run(sim.devicePath(), 38400);
+    AppContext &ctx = run.ctx;
     SerialLink &link = ctx.link;
     Steps steps;
     DownloadSession session(ctx, steps);

@@ -49,15 +49,8 @@ int main(int argc, char *argv[])
     }
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
-    SilentPresenter presenter;
-    QTemporaryDir dir;
-    copyLanguageFiles(dir);
-    AppContext ctx(presenter);
-    ctx.build(dir.path(), QStringLiteral("1"), 3);
-    SerialLine line;
-    line.device = device;
-    line.baud = kBaud;
-    ctx.comSettings.setAppliedLine(line);
+    BenchRun bench(device, kBaud);
+    AppContext &ctx = bench.ctx;
     SerialLink &link = ctx.link;
     Program program;
     QElapsedTimer clock;

@@ -8,6 +8,7 @@
 #include "link/DownloadSession.h"
 #include "link/LinkCheck.h"
 #include "link/RunControlSession.h"
+#include "link/StepList.h"
 #include "link/UploadSession.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
@@ -16,8 +17,14 @@
 #include <QEventLoop>
 #include <QIODevice>
 #include <QTextStream>
+#include <QTimer>
+
+#include <chrono>
+#include <utility>
 
 namespace {
+
+constexpr std::chrono::milliseconds kProgressInterval{100};
 
 // A step as the controller keeps it: numbers by value ("007" and "7" are
 // the same), every other parameter as text, for comparing what was sent
@@ -33,24 +40,6 @@ QString normalised(const Catalogue &catalogue, ProgStep step)
     }
     return SendText::step(catalogue, step);
 }
-
-// The steps of a file, as a download sends them.
-class StepList : public StepSource
-{
-public:
-    StepList(const Catalogue &catalogue, const QList<ProgStep> &steps)
-        : m_catalogue(catalogue), m_steps(steps) {}
-    int getStep() const override { return int(m_steps.size()); }
-    QString getSendStep(int step) const override
-    {
-        return step >= 1 && step <= m_steps.size() ? SendText::step(m_catalogue, m_steps.at(step - 1))
-                                                   : QString();
-    }
-
-private:
-    const Catalogue &m_catalogue;
-    const QList<ProgStep> &m_steps;
-};
 
 } // namespace
 
@@ -142,10 +131,34 @@ int CliLink::download(const QList<ProgStep> &steps, int channel, int axes, bool 
     StepList program(m_ctx.catalogue, steps);
     int code = Success;
     {
-        DownloadSession session(m_ctx, program);
-        QObject::connect(&session, &DownloadSession::progress, &session, [this](int step, int total) {
-            m_err << "step " << step << '/' << total << '\n';
+        // The progress lines are written at most every kProgressInterval
+        // and when the chain ends: formatted and written at every step, each
+        // would cost a system call (more when stderr is a terminal) just
+        // after the next request has gone out.
+        QList<std::pair<int, int>> answered; // step, of
+        const auto writeProgress = [this, &answered] {
+            for (const auto &[step, total] : std::as_const(answered))
+                m_err << "step " << step << '/' << total << '\n';
+            answered.clear();
             m_err.flush();
+        };
+        QTimer progressOut;
+        progressOut.setSingleShot(true);
+        progressOut.setInterval(kProgressInterval);
+        QObject::connect(&progressOut, &QTimer::timeout, &progressOut, writeProgress);
+        DownloadSession session(m_ctx, program);
+        QObject::connect(&session, &DownloadSession::progress, &session,
+                         [&answered, &progressOut](int step, int total) {
+                             answered.append({step, total});
+                             if (!progressOut.isActive())
+                                 progressOut.start();
+                         });
+        // Before the chain's outcome is reported.
+        QObject::connect(&session, &LinkSession::busyChanged, &session, [&](bool busy) {
+            if (!busy) {
+                progressOut.stop();
+                writeProgress();
+            }
         });
         session.open(channel);
         code = await(session);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <optional>
 
 // The converter alone does not give back every byte it was given: bytes that
 // belong to no character (0x80, 0xA0, 0xFD..0xFF, a lead byte before a byte
@@ -136,7 +137,15 @@ bool isDuplicateCode(const uchar *pair)
 
 QString TextCodec::decode(QByteArrayView bytes)
 {
-    QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
+    // The converter is opened at the first double-byte pair only: most texts
+    // (every command and reply on the line) hold none, and opening it costs
+    // more than decoding them.
+    std::optional<QStringDecoder> converter;
+    auto decoder = [&]() -> QStringDecoder & {
+        if (!converter)
+            converter.emplace(kCodecName, QStringConverter::Flag::Stateless);
+        return *converter;
+    };
     const auto *b = reinterpret_cast<const uchar *>(bytes.data());
     const qsizetype n = bytes.size();
     // Every byte gives at most one character.
@@ -146,10 +155,10 @@ QString TextCodec::decode(QByteArrayView bytes)
 
     // Decodes the pair at b[i] alone; false when it has to be escaped.
     auto decodePair = [&](qsizetype i) {
-        if (!decoder.isValid())
+        if (!decoder().isValid())
             return false;
         QChar one[8];
-        const QChar *end = decoder.appendToBuffer(one, QByteArrayView(b + i, 2));
+        const QChar *end = decoder().appendToBuffer(one, QByteArrayView(b + i, 2));
         if (end - one != 1 || isSubstitute(one[0]) || isDuplicateCode(b + i))
             return false;
         *o++ = one[0];
@@ -169,9 +178,9 @@ QString TextCodec::decode(QByteArrayView bytes)
         const qsizetype pairs = (end - i) / 2;
 
         qsizetype got = -1;
-        if (decoder.isValid()) {
-            scratch.resize(decoder.requiredSpace(end - i));
-            got = decoder.appendToBuffer(scratch.data(), QByteArrayView(b + i, end - i))
+        if (decoder().isValid()) {
+            scratch.resize(decoder().requiredSpace(end - i));
+            got = decoder().appendToBuffer(scratch.data(), QByteArrayView(b + i, end - i))
                   - scratch.data();
         }
         if (got == pairs) {
@@ -204,7 +213,13 @@ QString TextCodec::decode(QByteArrayView bytes)
 
 QByteArray TextCodec::encode(QStringView text)
 {
-    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
+    // Opened at the first character that is not a single byte (see decode).
+    std::optional<QStringEncoder> converter;
+    auto encoder = [&]() -> QStringEncoder & {
+        if (!converter)
+            converter.emplace(kCodecName, QStringConverter::Flag::Stateless);
+        return *converter;
+    };
     const qsizetype n = text.size();
     QByteArray out(n, Qt::Uninitialized);
     qsizetype pos = 0;
@@ -222,8 +237,8 @@ QByteArray TextCodec::encode(QStringView text)
         while (j < n && byteAt(text, j) < 0)
             ++j;
         const QStringView run = text.sliced(i, j - i);
-        if (encoder.isValid()) {
-            const qsizetype need = pos + encoder.requiredSpace(run.size() + 1);
+        if (encoder().isValid()) {
+            const qsizetype need = pos + encoder().requiredSpace(run.size() + 1);
             if (need > out.size())
                 out.resize(std::max(need, 2 * out.size()));
             if (run.back().isHighSurrogate()) {
@@ -231,9 +246,9 @@ QByteArray TextCodec::encode(QStringView text)
                 // as pending input; with a blank behind it the converter
                 // writes its substitute, as it does inside a text.
                 const QString closed = run.toString() + u' ';
-                pos = encoder.appendToBuffer(out.data() + pos, closed) - out.constData() - 1;
+                pos = encoder().appendToBuffer(out.data() + pos, closed) - out.constData() - 1;
             } else {
-                pos = encoder.appendToBuffer(out.data() + pos, run) - out.constData();
+                pos = encoder().appendToBuffer(out.data() + pos, run) - out.constData();
             }
         } else {
             const QByteArray latin = run.toLatin1();

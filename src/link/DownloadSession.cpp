@@ -2,12 +2,20 @@
 
 #include "AppContext.h"
 
+#include <utility>
+
 DownloadSession::DownloadSession(AppContext &ctx, StepSource &program, QObject *parent)
     : LinkSession(ctx, parent), m_program(program)
 {
     connect(&m_commands, &CommandSet::downloadCompleted, this, [this] {
         if (isOpen())
             m_completed = true;
+    });
+    // The text of a request is on its way: what the last answer told the
+    // views follows now (see setProgressbar).
+    connect(&m_link, &SerialLink::traffic, this, [this](const QByteArray &, bool received) {
+        if (!received)
+            tellProgress();
     });
 }
 
@@ -46,6 +54,7 @@ bool DownloadSession::start(int channel)
     m_completed = false;
     m_refreshing = false;
     m_downloading = true;
+    m_answeredStep = -1;
     beginChain();
     m_commands.reqLoad(channel);
     return true;
@@ -76,6 +85,9 @@ void DownloadSession::comWait(bool waiting, int mode)
 {
     if (waiting)
         return; // busy since the chain began
+    // The exchange ended without a next request: the last answered step
+    // is told before the chain's end.
+    tellProgress();
     if (mode == CommandSet::DownloadMode) {
         if (!m_downloading)
             return;
@@ -101,5 +113,15 @@ void DownloadSession::comWait(bool waiting, int mode)
 
 void DownloadSession::setProgressbar(int value)
 {
-    emit progress(value, m_program.getStep());
+    // The answer to step `value` has come and the next request is about to
+    // be sent: the views (a progress bar, a line on stderr) hear of it once
+    // that request has been written, so that their work never delays it.
+    m_answeredStep = value;
+}
+
+void DownloadSession::tellProgress()
+{
+    if (m_answeredStep < 0)
+        return;
+    emit progress(std::exchange(m_answeredStep, -1), m_program.getStep());
 }

@@ -39,14 +39,20 @@ public:
 
 signals:
     void stateChanged(const QString &reply);
-    // Steps answered so far, of `total`.
+    // Steps answered so far, of `total`: emitted once the request that
+    // follows the answer has been written (or the exchange has ended).
     void progress(int step, int total);
 
 protected:
     void afterReset() override;
 
 private:
+    // Emits the progress of the step answered last, when not told yet.
+    void tellProgress();
+
     StepSource &m_program;
+    // The step whose answer the views have not heard of yet; -1 for none.
+    int m_answeredStep = -1;
     int m_channel = 1;
     QString m_state;
     bool m_downloading = false;

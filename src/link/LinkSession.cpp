@@ -11,14 +11,28 @@ LinkSession::LinkSession(AppContext &ctx, QObject *parent)
     connect(&m_commands, &CommandSet::resetDone, this, &LinkSession::onResetDone);
     connect(&m_commands, &CommandSet::exchangeEnded, this, [this] {
         if (m_open)
-            m_log.bNewLine = true;
+            m_passed.append({QByteArray(), Passage::ExchangeEnded});
     });
     connect(&m_link, &SerialLink::traffic, this, [this](const QByteArray &text, bool received) {
         if (!m_open || text.isEmpty())
             return;
-        m_log.putMsg(text, received);
-        emit logChanged();
+        const bool first = m_passed.isEmpty();
+        m_passed.append({text, received ? Passage::Received : Passage::Sent});
+        if (first)
+            emit logChanged();
     });
+}
+
+const TrafficLog &LinkSession::log() const
+{
+    for (const Passed &p : std::as_const(m_passed)) {
+        if (p.kind == Passage::ExchangeEnded)
+            m_log.bNewLine = true;
+        else
+            m_log.putMsg(p.text, p.kind == Passage::Received);
+    }
+    m_passed.clear();
+    return m_log;
 }
 
 LinkSession::~LinkSession()
@@ -39,6 +53,7 @@ void LinkSession::openSession(SerialLink::Route route, WaitView *wait, DownView 
     m_commands.attach(wait, down, exe, up, steps);
     m_open = true;
     m_log = TrafficLog();
+    m_passed.clear();
     emit logChanged();
     if (!reset)
         return;

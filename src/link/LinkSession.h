@@ -5,6 +5,7 @@
 #include "TrafficLog.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -53,7 +54,7 @@ public:
     // The result of the chain that ended last.
     const Result &result() const { return m_result; }
     // Every text sent and received while the session was open.
-    const TrafficLog &log() const { return m_log; }
+    const TrafficLog &log() const;
 
     // Ends any exchange and detaches from the command set; the session
     // can be opened again.
@@ -61,7 +62,8 @@ public:
 
 signals:
     void busyChanged(bool busy);
-    // The traffic log grew (its last line grew or a line was added).
+    // The traffic log grows: traffic passed that log() has not returned
+    // yet (told once until the log is read again), or the log was cleared.
     void logChanged();
     void finished(const LinkSession::Result &result);
 
@@ -103,7 +105,17 @@ private:
     void failExchange(const Result &failure);
     void resetFinished();
 
-    TrafficLog m_log;
+    // The traffic as it passed, put into the log when the log is read:
+    // formatted as it passes, it would stand between an answer and the next
+    // request.
+    enum class Passage { Sent, Received, ExchangeEnded };
+    struct Passed
+    {
+        QByteArray text;
+        Passage kind;
+    };
+    mutable QList<Passed> m_passed;
+    mutable TrafficLog m_log;
     Result m_result;
     bool m_open = false;
     bool m_busy = false;

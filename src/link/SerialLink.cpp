@@ -1,5 +1,6 @@
 #include "SerialLink.h"
 
+#include "DirectWrite.h"
 #include "PortProblem.h"
 
 
@@ -75,15 +76,22 @@ bool SerialLink::sendText(const QByteArray &text)
         if (!openPort())
             return false;
     }
-    m_port.readAll();
+    if (m_port.bytesAvailable() > 0)
+        m_port.readAll();
     m_port.clear(QSerialPort::Input);
     m_rxBuffer.clear();
     m_lastError.clear();
-    if (m_port.write(text) != text.size()) {
-        m_lastError = m_line.device + QStringLiteral(": ") + m_port.errorString();
-        return false;
+    // Straight to the device; what it does not take at once (or a write it
+    // refuses) goes through the port's buffer, written out by the flush.
+    const qint64 direct = qMax<qint64>(DirectWrite::write(m_port, text), 0);
+    if (direct < text.size()) {
+        const QByteArrayView rest = QByteArrayView(text).sliced(direct);
+        if (m_port.write(rest.data(), rest.size()) != rest.size()) {
+            m_lastError = m_line.device + QStringLiteral(": ") + m_port.errorString();
+            return false;
+        }
+        m_port.flush();
     }
-    m_port.flush();
     emit traffic(text, false);
     return true;
 }
@@ -174,11 +182,13 @@ void SerialLink::onReadyRead()
     // handler may keep it running for long (a message box waits for the
     // user): what arrived meanwhile is read before returning, or it would
     // lie unread until the next byte came.
+    // Read by the count waiting: readAll() would take a buffer of the
+    // port's whole read chunk for every reply of a few bytes.
     while (m_port.isOpen()) {
-        const QByteArray chunk = m_port.readAll();
-        if (chunk.isEmpty())
+        const qint64 waiting = m_port.bytesAvailable();
+        if (waiting <= 0)
             break;
-        receiveText(chunk);
+        receiveText(m_port.read(waiting));
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 class QComboBox;
 class QListWidget;
@@ -21,6 +23,39 @@ void fillChannels(QComboBox *combo, int channel);
 
 // Shows the log's lines: only the last line of the list can have grown
 // since the last call, and lines are only added. The end stays in view.
+// Every line keeps its measured size, so that a call costs the lines added
+// and not the length of the log.
 void showLog(QListWidget *list, const TrafficLog &log);
+
+// The keyboard focus of a link dialog across the lock of an exchange:
+// disabling the focused control leaves the focus nowhere, so it goes back
+// where it was when the dialog is unlocked, or to the channel list when it
+// was nowhere (as when the dialog opens while the channel's state is asked
+// for), so that keyboard users keep their place and the arrow keys choose
+// a channel.
+class FocusKeeper
+{
+public:
+    // The dialog's channel list.
+    void setChannels(QWidget *channels) { m_channels = channels; }
+    // Before the controls are disabled.
+    void lock(QWidget *dialog)
+    {
+        if (!m_before)
+            m_before = dialog->focusWidget();
+    }
+    // After they are enabled again.
+    void unlock()
+    {
+        QWidget *target = m_before && m_before->isEnabled() ? m_before.data() : m_channels.data();
+        if (target && target->isEnabled())
+            target->setFocus();
+        m_before.clear();
+    }
+
+private:
+    QPointer<QWidget> m_channels;
+    QPointer<QWidget> m_before;
+};
 
 } // namespace LinkDialogParts

@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 QString section() { return QStringLiteral("dlgDown"); }
@@ -34,6 +36,7 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     frameTx->setObjectName(QStringLiteral("frameTx"));
     auto *lblCh = new QLabel(QStringLiteral("CH :"), frameTx);
     m_comboCh = new QComboBox(frameTx);
+    m_focus.setChannels(m_comboCh);
     m_comboCh->setObjectName(QStringLiteral("comboCh"));
     m_comboCh->setAccessibleName(QStringLiteral("CH"));
     lblCh->setBuddy(m_comboCh);
@@ -111,8 +114,21 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
         // Named by its caption, the state is what assistive tools describe.
         m_lblStatus->setAccessibleDescription(state);
     });
-    connect(session, &DownloadSession::logChanged, this,
-            [this] { LinkDialogParts::showLog(m_lstDbg, m_session->log()); });
+    // The progress bar and the log are brought up to date together, at most
+    // every kViewInterval while exchanges run and at once when a chain ends:
+    // a download answers every few milliseconds, and the list's and the
+    // bar's painting cost more than a step's turnaround. While steps go out,
+    // the update is made kViewDelay after a request has been written, as
+    // the controller takes it in: it then neither delays that request nor
+    // stands between the answer and the next one.
+    m_viewTimer.setSingleShot(true);
+    m_viewTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_viewTimer, &QTimer::timeout, this, &dlgDown::updateView);
+    connect(session, &DownloadSession::logChanged, this, [this] {
+        m_logPending = true;
+        if (!m_viewTimer.isActive())
+            m_viewTimer.start(2 * kViewInterval);
+    });
     connect(session, &DownloadSession::finished, this, [this](const LinkSession::Result &result) {
         // A complete download leaves the bar full; any other end empties it.
         if (!result.ok() || !m_session->stepCount())
@@ -130,6 +146,7 @@ void dlgDown::vFormInitialize()
     m_lblStatus->clear();
     m_progressBar->setRange(0, qMax(m_session->stepCount(), 1));
     m_progressBar->setValue(0);
+    m_progressPending.clear();
     m_lstDbg->clear();
 }
 
@@ -176,19 +193,43 @@ void dlgDown::cmdStop_Click()
 
 void dlgDown::onProgress(int step, int total)
 {
-    if (total > m_progressBar->maximum())
-        m_progressBar->setMaximum(total);
-    m_progressBar->setValue(step);
+    // Told right after the next request was written (see the constructor).
+    m_progressPending << step;
+    m_progressTotal = total;
+    if (!m_sinceView.isValid() || m_sinceView.elapsed() >= kViewInterval.count())
+        m_viewTimer.start(kViewDelay);
+    else if (!m_viewTimer.isActive())
+        m_viewTimer.start(2 * kViewInterval);
+}
+
+void dlgDown::updateView()
+{
+    m_viewTimer.stop();
+    m_sinceView.start();
+    if (!m_progressPending.isEmpty()) {
+        if (m_progressTotal > m_progressBar->maximum())
+            m_progressBar->setMaximum(m_progressTotal);
+        // Every value reaches the bar in order; it is painted once.
+        m_progressBar->setUpdatesEnabled(false);
+        for (int step : std::as_const(m_progressPending))
+            m_progressBar->setValue(step);
+        m_progressBar->setUpdatesEnabled(true);
+        m_progressPending.clear();
+    }
+    if (std::exchange(m_logPending, false))
+        LinkDialogParts::showLog(m_lstDbg, m_session->log());
 }
 
 void dlgDown::onBusyChanged(bool waiting)
 {
+    // A chain that ends shows all it did before the dialog is unlocked.
+    if (!waiting)
+        updateView();
     // Stop is enabled before the rest is locked, so that the focus moves
     // from Transmit to Stop; when the dialog is unlocked the focus goes back
     // to where it was, so that keyboard users keep their place.
-    if (waiting && !m_focusBeforeWait)
-        m_focusBeforeWait = focusWidget();
-    const bool refocus = !waiting && (!focusWidget() || focusWidget() == m_cmdStop);
+    if (waiting)
+        m_focus.lock(this);
     if (waiting && m_session->downloading())
         m_cmdStop->setEnabled(true);
     m_cmdTx->setEnabled(!waiting);
@@ -197,9 +238,7 @@ void dlgDown::onBusyChanged(bool waiting)
     if (waiting)
         return;
     m_cmdStop->setEnabled(false);
-    if (refocus && m_focusBeforeWait && m_focusBeforeWait->isEnabled())
-        m_focusBeforeWait->setFocus();
-    m_focusBeforeWait.clear();
+    m_focus.unlock();
 }
 
 void dlgDown::reject()

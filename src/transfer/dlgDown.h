@@ -1,8 +1,14 @@
 #pragma once
 
 
+#include "LinkDialogParts.h"
+
 #include <QDialog>
-#include <QPointer>
+#include <QElapsedTimer>
+#include <QList>
+#include <QTimer>
+
+#include <chrono>
 
 #include <memory>
 
@@ -13,7 +19,6 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class StepSource;
-class TrafficLog;
 struct AppContext;
 
 // The download dialog: sends the active document's program to one channel
@@ -54,7 +59,8 @@ private:
     void cmdStop_Click();
     void onBusyChanged(bool busy);
     void onProgress(int step, int total);
-    void showLog(const TrafficLog &log);
+    // Brings the progress bar and the log up to the session's.
+    void updateView();
     int selectedChannel() const;
 
     AppContext &m_ctx;
@@ -67,7 +73,16 @@ private:
     QPushButton *m_cmdStop = nullptr;
     QPushButton *m_cmdClose = nullptr;
 
+    // What the session told since the last update of the view.
+    static constexpr std::chrono::milliseconds kViewInterval{50};
+    static constexpr std::chrono::milliseconds kViewDelay{1};
+    QTimer m_viewTimer;
+    QElapsedTimer m_sinceView;
+    QList<int> m_progressPending;
+    int m_progressTotal = 0;
+    bool m_logPending = false;
+
     bool m_bActive = false;
     // The control that had the focus when the dialog was locked.
-    QPointer<QWidget> m_focusBeforeWait;
+    LinkDialogParts::FocusKeeper m_focus;
 };
