@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Conversion between the program's strings and code page 932 (the
 // double-byte code of the language files, settings and program files).
@@ -37,4 +38,11 @@ public:
     // Number of bytes the character takes in code page 932 (1 or 2), as
     // encode writes it.
     static int byteLength(QChar c);
+
+    // Decoded text cut into lines. A line ends at CR LF, at a lone CR or at
+    // a lone LF (files written on Linux end their lines so). Text after the
+    // last line end is a last line of its own when it is not empty. Neither
+    // CR nor LF can be the second byte of a double-byte character, so
+    // cutting after decoding is safe.
+    static QStringList splitLines(const QString &text);
 };

@@ -10,27 +10,6 @@
 
 namespace {
 
-// Splits decoded file text into lines at CR LF, CR or LF. Neither CR nor LF
-// can be the second byte of a double-byte character, so splitting after
-// decoding is safe.
-QStringList splitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r' || c == u'\n') {
-            lines << text.mid(start, i - start);
-            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    if (start < text.size())
-        lines << text.mid(start);
-    return lines;
-}
-
 bool isBlank(QChar c)
 {
     return c == u' ' || c == u'\t';
@@ -107,7 +86,7 @@ QString clsIniFile::GetINIStr(const QString &strApp, const QString &strKey,
     QFile file(m_iniFile);
     if (m_iniFile.isEmpty() || !file.open(QIODevice::ReadOnly))
         return strDefault;
-    const QStringList lines = splitLines(TextCodec::decode(file.readAll()));
+    const QStringList lines = TextCodec::splitLines(TextCodec::decode(file.readAll()));
 
     const qsizetype header = findSection(lines, strApp);
     if (header < 0)
@@ -136,7 +115,7 @@ bool clsIniFile::WriteString(const QString &strKey, const QString &strData) cons
         if (existing.exists()) {
             if (!existing.open(QIODevice::ReadOnly))
                 return false;
-            lines = splitLines(TextCodec::decode(existing.readAll()));
+            lines = TextCodec::splitLines(TextCodec::decode(existing.readAll()));
         }
     }
 

@@ -3,7 +3,6 @@
 #include "config/AtomicFile.h"
 #include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
-#include "program/ProgramFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,7 +67,7 @@ void PortMap::load(const QString &folder)
     // escape (a lone surrogate), on which a regular expression matches
     // nothing, and one such byte would hide every line after it.
     std::array<bool, kPortCount> seen{};
-    const QStringList lines = ProgramFile::splitLines(TextCodec::decode(bytes));
+    const QStringList lines = TextCodec::splitLines(TextCodec::decode(bytes));
     for (const QString &line : lines) {
         const qsizetype eq = line.indexOf(u'=');
         if (eq < 0)

@@ -5,6 +5,7 @@
 #include "ProgramFile.h"
 #include "SendText.h"
 #include "config/Messages.h"
+#include "config/TextCodec.h"
 #include "config/clsIniFile.h"
 
 #include <algorithm>
@@ -415,7 +416,7 @@ QString ProgramDocument::cellProgramText(int iAxis, int iStep) const
 bool ProgramDocument::isSingleCell(const QString &text)
 {
     int steps = 0;
-    for (const QString &line : ProgramFile::splitLines(text)) {
+    for (const QString &line : TextCodec::splitLines(text)) {
         if (trimSpaces(line).isEmpty())
             continue;
         if (++steps > 1 || line.contains(u','))
@@ -428,7 +429,7 @@ bool ProgramDocument::readProgramText(const QString &text, int axisCount, QList<
                                       QList<int> &lines) const
 {
     const QString section = QStringLiteral("MsgBox");
-    const QStringList textLines = ProgramFile::splitLines(text);
+    const QStringList textLines = TextCodec::splitLines(text);
     for (qsizetype i = 0; i < textLines.size(); ++i) {
         // Blank lines are skipped, as the file reader skips them.
         if (trimSpaces(textLines.at(i)).isEmpty())

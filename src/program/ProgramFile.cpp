@@ -119,24 +119,6 @@ bool ProgramFile::readFileBytes(const QString &path, QByteArray &bytes, QString 
     return false;
 }
 
-QStringList ProgramFile::splitLines(const QString &text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines << text.mid(start, i - start);
-        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines << text.mid(start);
-    return lines;
-}
-
 QString ProgramFile::textAfter(const QString &text, const QString &separator, bool bAfter)
 {
     const qsizetype at = text.indexOf(separator, 0, Qt::CaseInsensitive);
@@ -309,7 +291,7 @@ ProgramFile::ReadResult ProgramFile::readProgram(const Catalogue &catalogue, con
         return result;
     };
 
-    const QStringList lines = splitLines(TextCodec::decode(bytes));
+    const QStringList lines = TextCodec::splitLines(TextCodec::decode(bytes));
     if (lines.isEmpty())
         return refuse(ReadResult::BadHeader, 1, QStringLiteral("empty file, no AXIS= header"));
 

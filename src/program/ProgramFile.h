@@ -90,12 +90,6 @@ public:
     // *error when it cannot be read.
     static bool readFileBytes(const QString &path, QByteArray &bytes, QString *error);
 
-    // The decoded text cut into lines. A line ends at CR LF, at a lone CR
-    // or at a lone LF (files written on Linux end their lines so). Text
-    // after the last line end is a last line of its own when it is not
-    // empty.
-    static QStringList splitLines(const QString &text);
-
     // The axis count named by the first line of a file, 1..3, or -1.
     // Only the text up to the first "," counts; what follows the "," is
     // stored in *firstStepText (null when line 1 has no ","), since it is

@@ -1,6 +1,7 @@
 #include "dlgComSetup.h"
 
 #include "config/clsIniFile.h"
+#include "link/LineValues.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -39,8 +40,7 @@ dlgComSetup::dlgComSetup(ComSettings &settings, const clsIniFile &langIni, QWidg
     QGroupBox *port = makePortFrame();
     QGroupBox *bps = makeFrame(QStringLiteral("Cap002"), QString::fromUtf16(u"通信速度 [bps]"),
                                QStringLiteral("Bps"),
-                               {QStringLiteral("4800"), QStringLiteral("9600"),
-                                QStringLiteral("19200"), QStringLiteral("38400")},
+                               LineValues::words(LineValues::Parameter::Baud),
                                {}, &m_work.bps, m_optBps);
     QGroupBox *parity = makeFrame(QStringLiteral("Cap003"), QString::fromUtf16(u"ﾊﾟﾘﾃｨ"),
                                   QStringLiteral("Parity"),
@@ -50,10 +50,10 @@ dlgComSetup::dlgComSetup(ComSettings &settings, const clsIniFile &langIni, QWidg
                                    QStringLiteral("Cap006")},
                                   &m_work.parity, m_optParity);
     QGroupBox *data = makeFrame(QStringLiteral("Cap007"), QString::fromUtf16(u"ﾃﾞｰﾀ長 [bit]"),
-                                QStringLiteral("Data"), {QStringLiteral("7"), QStringLiteral("8")},
+                                QStringLiteral("Data"), LineValues::words(LineValues::Parameter::Data),
                                 {}, &m_work.data, m_optData);
     QGroupBox *stop = makeFrame(QStringLiteral("Cap008"), QString::fromUtf16(u"ｽﾄｯﾌﾟﾋﾞｯﾄ長 [bit]"),
-                                QStringLiteral("Stop"), {QStringLiteral("1"), QStringLiteral("2")},
+                                QStringLiteral("Stop"), LineValues::words(LineValues::Parameter::Stop),
                                 {}, &m_work.stop, m_optStop);
 
     auto *comReset = makeButton(QString::fromUtf16(u"規定値へ戻す"), "comReset", "Cap009", this);
