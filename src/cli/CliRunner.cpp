@@ -2,6 +2,7 @@
 
 #include "CliLink.h"
 #include "link/Channel.h"
+#include "link/LineValues.h"
 #include "config/ControllerType.h"
 #include "config/TextCodec.h"
 #include "program/ProgramDocument.h"
@@ -21,12 +22,6 @@ const QStringList kLinkCommands = {
     QStringLiteral("ping"),   QStringLiteral("status"), QStringLiteral("download"),
     QStringLiteral("upload"), QStringLiteral("run"),    QStringLiteral("stop"),
 };
-
-// The values the settings dialog offers, in the order of its indexes.
-const QStringList kBauds = {"4800", "9600", "19200", "38400"};
-const QStringList kParities = {"N", "E", "O"};
-const QStringList kDataBits = {"7", "8"};
-const QStringList kStopBits = {"1", "2"};
 
 } // namespace
 
@@ -58,11 +53,21 @@ int CliRunner::StderrPresenter::present(MsgKind, MsgButtons buttons, const QStri
 
 CliRunner::CliRunner(const QString &programFolder, QIODevice &outDevice, QTextStream &out,
                      QTextStream &err)
-    : m_presenter(err), m_ctx(m_presenter), m_outDevice(outDevice), m_out(out), m_err(err)
+    : m_presenter(err), m_ctx(m_presenter), m_programFolder(programFolder),
+      m_outDevice(outDevice), m_out(out), m_err(err)
 {
-    // The tool has no command line of the editor's: the language is LANG0.
-    m_ctx.chooseLanguage(programFolder, QString());
-    m_ctx.buildRunObjects();
+}
+
+// The language of the environment's messages, as POSIX orders the
+// variables: Japanese (0) for ja_*, English (1) for anything else.
+QString CliRunner::languageFromLocale()
+{
+    for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty())
+            return value.startsWith("ja") ? QStringLiteral("0") : QStringLiteral("1");
+    }
+    return QStringLiteral("1");
 }
 
 // VELOMAT_TIMING="reply=MS,crlf=MS,write=MS" shortens the link's waits, so
@@ -119,6 +124,8 @@ QString CliRunner::helpText() const
         "  --parity N|E|O  --data 7|8  --stop 1|2          (default: com.cfg)\n"
         "  --channel N     program channel 1..15 (default 1)\n"
         "  --log FILE      write the traffic: \">\" sent, \"<\" received\n"
+        "  --lang 0|1      the language of the messages: 0 Japanese, 1 English\n"
+        "                  (default: 0 when the locale is ja_*, else 1)\n"
         "  -h, --help      show this help\n"
         "\n"
         "Exit codes: 0 success, 1 refused (a file, an error reply, an uploaded line,\n"
@@ -141,12 +148,14 @@ int CliRunner::run(const QStringList &arguments)
     const QCommandLineOption stopOption = valued("stop", "N");
     const QCommandLineOption channelOption = valued("channel", "N");
     const QCommandLineOption logOption = valued("log", "FILE");
+    const QCommandLineOption langOption = valued("lang", "N");
     const QCommandLineOption outputOption(QStringList{QStringLiteral("o")}, QString(),
                                           QStringLiteral("FILE"));
     const QCommandLineOption verifyOption(QStringLiteral("verify"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOptions({axesOption, portOption, baudOption, parityOption, dataOption, stopOption,
-                       channelOption, logOption, outputOption, verifyOption, helpOption});
+                       channelOption, logOption, langOption, outputOption, verifyOption,
+                       helpOption});
 
     const bool parsed = parser.parse(arguments);
     // Even when an option is unknown the words are all collected, so the
@@ -167,6 +176,16 @@ int CliRunner::run(const QStringList &arguments)
     }
     if (command.isEmpty())
         return usageError(QStringLiteral("no command given"));
+
+    // One language for every message of the run, the editor's two files.
+    QString language = languageFromLocale();
+    if (parser.isSet(langOption)) {
+        language = parser.value(langOption);
+        if (language != QLatin1String("0") && language != QLatin1String("1"))
+            return usageError(QStringLiteral("--lang takes 0 or 1, not \"%1\"").arg(language));
+    }
+    m_ctx.chooseLanguage(m_programFolder, language);
+    m_ctx.buildRunObjects();
 
     if (kLinkCommands.contains(command)) {
         const bool takesFile = command == QLatin1String("download");
@@ -275,21 +294,23 @@ bool CliRunner::setUpLine(const LinkOptions &options, int *code)
         *out = int(at) + 1;
         return true;
     };
+    using LineValues::Parameter;
     int bps = 0, parity = 0, data = 0, stop = 0;
-    if (!pick(options.baud, kBauds, record.bps, "baud", &bps)
-        || !pick(options.parity, kParities, record.parity, "parity", &parity)
-        || !pick(options.data, kDataBits, record.data, "data", &data)
-        || !pick(options.stop, kStopBits, record.stop, "stop", &stop))
+    if (!pick(options.baud, LineValues::words(Parameter::Baud), record.bps, "baud", &bps)
+        || !pick(options.parity, LineValues::words(Parameter::Parity), record.parity, "parity",
+                 &parity)
+        || !pick(options.data, LineValues::words(Parameter::Data), record.data, "data", &data)
+        || !pick(options.stop, LineValues::words(Parameter::Stop), record.stop, "stop", &stop))
         return false;
 
-    SerialLine line;
+    QString device;
     const QString port = options.port;
     const qsizetype comNo = port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)
         ? port.mid(3).toInt() : 0;
     if (comNo >= 1 && comNo <= PortMap::kPortCount)
-        line.device = map.device(int(comNo));
+        device = map.device(int(comNo));
     else if (!port.isEmpty())
-        line.device = port;
+        device = port;
     else {
         const int stored = text.left(1).toInt();
         if (stored < 1 || stored > PortMap::kPortCount) {
@@ -297,14 +318,9 @@ bool CliRunner::setUpLine(const LinkOptions &options, int *code)
                                               "editor's Communication > Settings"));
             return false;
         }
-        line.device = map.device(stored);
+        device = map.device(stored);
     }
-    line.baud = kBauds.at(bps - 1).toInt();
-    line.parity = parity == 2 ? QSerialPort::EvenParity
-        : parity == 3 ? QSerialPort::OddParity : QSerialPort::NoParity;
-    line.dataBits = data == 1 ? QSerialPort::Data7 : QSerialPort::Data8;
-    line.stopBits = stop == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop;
-    settings.setAppliedLine(line);
+    settings.setAppliedLine(LineValues::line(device, bps, parity, data, stop));
     return true;
 }
 
@@ -322,7 +338,7 @@ bool CliRunner::load(const QString &file, int axes, Loaded &loaded)
     // header that names none is refused by the reader either way.
     int expected = axes;
     if (expected == 0) {
-        const QStringList lines = ProgramFile::splitLines(TextCodec::decode(bytes));
+        const QStringList lines = TextCodec::splitLines(TextCodec::decode(bytes));
         expected = lines.isEmpty() ? -1 : ProgramFile::readHeader(lines.first());
         if (expected < 1)
             expected = 1;

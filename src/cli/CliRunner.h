@@ -30,9 +30,9 @@ public:
         LinkFailed = 4, // no answer, a port that cannot be opened or went away
     };
 
-    // The run is built as the editor builds it, with the language file
-    // LANG0.DAT of `programFolder`; programs read the same whatever that
-    // file holds, or without it. `outDevice` is where `out` writes: the
+    // The run is built as the editor builds it, with the language file of
+    // `programFolder` that --lang or the locale chooses; programs read the
+    // same whatever that file holds, or without it. `outDevice` is where `out` writes: the
     // transmission texts go there as the bytes the controller is sent.
     CliRunner(const QString &programFolder, QIODevice &outDevice, QTextStream &out,
               QTextStream &err);
@@ -42,6 +42,7 @@ public:
 
 private:
     static void applyTiming(const QByteArray &setting, SerialLink::Intervals &intervals);
+    static QString languageFromLocale();
     struct Loaded;
     struct LinkOptions;
 
@@ -71,6 +72,7 @@ private:
 
     StderrPresenter m_presenter;
     AppContext m_ctx;
+    QString m_programFolder;
     QIODevice &m_outDevice;
     QTextStream &m_out;
     QTextStream &m_err;

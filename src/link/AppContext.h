@@ -30,7 +30,12 @@ struct AppContext
 {
     explicit AppContext(MessagePresenter &presenter)
         : messages(run.langIni, presenter), comSettings(QString()),
-          link(comSettings.appliedLine()), commands(link, messages) {}
+          link(comSettings.appliedLine()), commands(link, messages)
+    {
+        // Port problems are told in the run's language like every message.
+        comSettings.setLanguage(&run.langIni);
+        link.setLanguage(&run.langIni);
+    }
     AppContext(const AppContext &) = delete;
     AppContext &operator=(const AppContext &) = delete;
 

@@ -1,5 +1,7 @@
 #include "ComSettings.h"
 
+#include "LineValues.h"
+
 #include "PortProblem.h"
 #include "config/AtomicFile.h"
 #include "config/NumberText.h"
@@ -13,24 +15,22 @@
 
 namespace {
 
-// The value lists of bps, parity, data and stop; a record's index picks a
-// word (1-based).
-constexpr const char *kBpsList = "4800 9600 19200 38400";
-constexpr const char *kParityList = "N E O";
-constexpr const char *kDataList = "7 8";
-constexpr const char *kStopList = "1 2";
-
-// Largest index of the port and of each line parameter, in record order.
 constexpr int kMaxPort = PortMap::kPortCount;
-constexpr int kMaxParam[] = {4, 3, 2, 2};
 
-// Word `index` of the list; the default index's word when out of range.
-QString word(const char *list, int index, int defaultIndex)
+// The record's line indexes, each outside its list replaced by its default.
+std::array<int, 4> lineIndexes(const ComRecord &record)
 {
-    const QStringList words = QString::fromLatin1(list).split(u' ');
-    if (index < 1 || index > words.size())
-        index = defaultIndex;
-    return words.value(index - 1);
+    using LineValues::Parameter;
+    const int given[] = {record.bps, record.parity, record.data, record.stop};
+    const Parameter parameters[] = {Parameter::Baud, Parameter::Parity, Parameter::Data,
+                                    Parameter::Stop};
+    std::array<int, 4> out{};
+    for (int i = 0; i < 4; ++i) {
+        const int count = int(LineValues::words(parameters[i]).size());
+        out[i] = (given[i] < 1 || given[i] > count) ? ComSettings::getDefaultParam(i + 2)
+                                                    : given[i];
+    }
+    return out;
 }
 
 // The numeric value of character `pos` (1-based) of the text: its leading
@@ -130,7 +130,8 @@ void ComSettings::scanPorts()
         const bool opened = port.open(QIODevice::ReadWrite);
         m_usable[n - 1] = opened;
         m_problem[n - 1] = opened ? QString()
-                                  : PortProblem::diagnose(device, port.error(), port.errorString());
+                                  : PortProblem::diagnose(device, port.error(), port.errorString(),
+                                                          m_lang);
         port.close();
     }
 }
@@ -144,11 +145,13 @@ void ComSettings::loadPortNo(const QString &text)
 
 void ComSettings::loadLineParams(const QString &text)
 {
-    int *fields[] = {&m_record.bps, &m_record.parity, &m_record.data, &m_record.stop};
-    for (int i = 0; i < 4; ++i) {
-        const int v = charValue(text, i + 2);
-        *fields[i] = (v < 1 || v > kMaxParam[i]) ? getDefaultParam(i + 2) : v;
-    }
+    const ComRecord given{m_record.port, charValue(text, 2), charValue(text, 3),
+                          charValue(text, 4), charValue(text, 5)};
+    const std::array<int, 4> at = lineIndexes(given);
+    m_record.bps = at[0];
+    m_record.parity = at[1];
+    m_record.data = at[2];
+    m_record.stop = at[3];
 }
 
 void ComSettings::initComm()
@@ -167,17 +170,8 @@ void ComSettings::applyComSettings()
 {
     if (m_record.port == 0)
         return;
-    const QStringList words = settingsText().split(u',');
-    SerialLine line;
-    line.device = m_portMap.device(m_record.port);
-    line.baud = words.value(0).toInt();
-    const QString parity = words.value(1);
-    line.parity = parity == u"E"   ? QSerialPort::EvenParity
-                  : parity == u"O" ? QSerialPort::OddParity
-                                   : QSerialPort::NoParity;
-    line.dataBits = words.value(2) == u"7" ? QSerialPort::Data7 : QSerialPort::Data8;
-    line.stopBits = words.value(3) == u"2" ? QSerialPort::TwoStop : QSerialPort::OneStop;
-    m_applied = line;
+    const std::array<int, 4> at = lineIndexes(m_record);
+    m_applied = LineValues::line(m_portMap.device(m_record.port), at[0], at[1], at[2], at[3]);
 }
 
 bool ComSettings::isPortUsable(int p) const
@@ -205,9 +199,11 @@ QString ComSettings::settingsText() const
 
 QString ComSettings::settingsText(const ComRecord &record)
 {
-    return QStringList{word(kBpsList, record.bps, getDefaultParam(2)),
-                       word(kParityList, record.parity, getDefaultParam(3)),
-                       word(kDataList, record.data, getDefaultParam(4)),
-                       word(kStopList, record.stop, getDefaultParam(5))}
+    using LineValues::Parameter;
+    const std::array<int, 4> at = lineIndexes(record);
+    return QStringList{LineValues::words(Parameter::Baud).value(at[0] - 1),
+                       LineValues::words(Parameter::Parity).value(at[1] - 1),
+                       LineValues::words(Parameter::Data).value(at[2] - 1),
+                       LineValues::words(Parameter::Stop).value(at[3] - 1)}
         .join(u',');
 }

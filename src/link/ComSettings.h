@@ -7,6 +7,8 @@
 
 #include <array>
 
+class clsIniFile;
+
 // The serial settings record: port 0..8 (COMn, 0 = none), then 1-based
 // indexes into the lists of speeds, parities, data bits and stop bits.
 struct ComRecord
@@ -39,6 +41,8 @@ public:
     explicit ComSettings(const QString &settingsFolder);
     // The settings folder, known once the run has chosen it.
     void setSettingsFolder(const QString &folder) { m_folder = folder; }
+    // The run's language file, for why a port cannot be opened.
+    void setLanguage(const clsIniFile *lang) { m_lang = lang; }
 
     // Digit n (1..5) of the defaults; 0 for any other n.
     static int getDefaultParam(int n);
@@ -100,4 +104,5 @@ private:
     std::array<bool, 8> m_usable{};
     std::array<QString, 8> m_problem;
     SerialLine m_applied;
+    const clsIniFile *m_lang = nullptr;
 };

@@ -1,5 +1,7 @@
 #include "PortProblem.h"
 
+#include "config/clsIniFile.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -12,16 +14,33 @@
 
 namespace {
 
-QString notPresent() { return QStringLiteral("not present"); }
-QString inUse() { return QStringLiteral("in use by another program"); }
+// Text `number` of the language file's [PortProblem] section, the English
+// words when there is no language file or it lacks the text.
+QString say(const clsIniFile *lang, int number, const char *english)
+{
+    const QString fallback = QString::fromLatin1(english);
+    if (!lang)
+        return fallback;
+    const QString text = lang->GetINIStr(QStringLiteral("PortProblem"),
+                                         clsIniFile::numberedKey(u"Mes", number), fallback);
+    return text.isEmpty() ? fallback : text;
+}
+
+QString notPresent(const clsIniFile *lang) { return say(lang, 2, "not present"); }
+QString inUse(const clsIniFile *lang) { return say(lang, 3, "in use by another program"); }
 
 } // namespace
 
+QString PortProblem::noPort(const clsIniFile *lang)
+{
+    return say(lang, 1, "no serial port is chosen");
+}
+
 QString PortProblem::diagnose(const QString &device, QSerialPort::SerialPortError error,
-                              const QString &errorString)
+                              const QString &errorString, const clsIniFile *lang)
 {
     if (device.isEmpty())
-        return notPresent();
+        return notPresent(lang);
 
     // Opened as the serial port opens it, without becoming the controlling
     // terminal and without waiting for a carrier.
@@ -31,42 +50,43 @@ QString PortProblem::diagnose(const QString &device, QSerialPort::SerialPortErro
         fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return fromErrno(errno, device);
+        return fromErrno(errno, device, lang);
     const bool terminal = ::isatty(fd);
     ::close(fd);
 
     if (!terminal)
-        return QStringLiteral("not a serial port");
+        return say(lang, 6, "not a serial port");
     // The device itself opens: QSerialPort refused because another program
     // holds the lock file or the exclusive mode of the port.
     if (error == QSerialPort::PermissionError)
-        return inUse();
+        return inUse(lang);
     if (errorString.isEmpty())
-        return QStringLiteral("cannot be opened");
-    return QStringLiteral("cannot be opened: ") + errorString;
+        return say(lang, 7, "cannot be opened");
+    return say(lang, 8, "cannot be opened: %1").arg(errorString);
 }
 
-QString PortProblem::fromErrno(int error, const QString &device)
+QString PortProblem::fromErrno(int error, const QString &device, const clsIniFile *lang)
 {
     switch (error) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
     case EIO: // a built-in port without hardware behind it
-        return notPresent();
+        return notPresent(lang);
     case EBUSY:
-        return inUse();
+        return inUse(lang);
     case EACCES:
     case EPERM: {
         const QString group = owningGroup(device);
         if (group.isEmpty() || group == QLatin1String("root"))
-            return QStringLiteral("no permission");
-        return QStringLiteral("no permission: add your user to the group %1 "
-                              "(sudo adduser $USER %1), then log in again")
+            return say(lang, 4, "no permission");
+        return say(lang, 5, "no permission: add your user to the group %1 "
+                            "(sudo adduser $USER %1), then log in again")
             .arg(group);
     }
     default:
-        return QStringLiteral("cannot be opened: ") + QString::fromLocal8Bit(std::strerror(error));
+        return say(lang, 8, "cannot be opened: %1")
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
     }
 }
 

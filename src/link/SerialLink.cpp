@@ -29,12 +29,12 @@ bool SerialLink::openPort()
     m_port.setDataBits(m_line.dataBits);
     m_port.setStopBits(m_line.stopBits);
     if (m_line.device.isEmpty()) {
-        m_lastError = tr("no serial port is chosen");
+        m_lastError = PortProblem::noPort(m_lang);
         return false;
     }
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_lastError = m_line.device + QStringLiteral(": ")
-            + PortProblem::diagnose(m_line.device, m_port.error(), m_port.errorString());
+            + PortProblem::diagnose(m_line.device, m_port.error(), m_port.errorString(), m_lang);
         m_port.clearError();
         return false;
     }
@@ -112,11 +112,18 @@ void SerialLink::receiveText(const QByteArray &chunk)
         const qsizetype lf = m_rxBuffer.indexOf('\n');
         const qsizetype crLf = m_rxBuffer.indexOf("\r\n");
         if (m_crLfState == Armed) {
-            if (cr >= 0 || lf >= 0) {
+            if (cr < 0 && lf < 0)
+                break;
+            // Only a CR that ends what has come so far leaves the line end
+            // open (its LF may still be on the way): the wait decides it.
+            // Anything else tells at once what the wait would.
+            const bool crLast = cr >= 0 && (lf < 0 || cr < lf) && cr == m_rxBuffer.size() - 1;
+            if (crLast) {
                 m_crLfState = Seen;
                 setCrLfTimer(true);
+                break;
             }
-            break;
+            m_crLfState = TimerDone;
         }
         if (m_crLfState == Seen)
             break;

@@ -9,6 +9,8 @@
 
 #include <chrono>
 
+class clsIniFile;
+
 // The serial link to the controller: sends one command text at a time,
 // collects what comes back, cuts it into reply lines at the controller's
 // line end (CR, LF or CR LF, found out when armed), and hands each line on.
@@ -100,6 +102,9 @@ public:
     }
 
     QString lastError() const { return m_lastError; }
+    // The run's language file, for why a port cannot be opened; English
+    // words without one.
+    void setLanguage(const clsIniFile *lang) { m_lang = lang; }
 
 signals:
     // A complete line while the upload dialog is not open.
@@ -144,6 +149,7 @@ private:
     QTimer m_timer;     // reply timer
     QTimer m_timerCrLf; // line-end timer
     QString m_lastError;
+    const clsIniFile *m_lang = nullptr;
 };
 
 // What only an operation's session may do to the link, for the tests,
