@@ -716,6 +716,11 @@ void MDIFormMain::mnuComUL_Click()
     form->markUploaded(upload.channel());
     form->selectCell(1, 1);
     guard.keep(form);
+    // Values the file reader would refuse stay as the controller holds
+    // them; the user is told which, before saving runs into them.
+    const QString problems = upload.problemReport(axes);
+    if (!problems.isEmpty())
+        m_ctx.messages.show(MsgKind::Warning, MsgButtons::Ok, problems);
 }
 
 void MDIFormMain::mnuComExe_Click()

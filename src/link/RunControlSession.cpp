@@ -58,9 +58,11 @@ void RunControlSession::comWait(bool waiting)
     if (waiting)
         return;
     // The run or stop command awaits no answer: it is on the line once
-    // written out.
-    if ((m_startMode || m_stopMode) && !failed())
+    // written out, and the port is free for other programs again.
+    if ((m_startMode || m_stopMode) && !failed()) {
         m_link.drain();
+        m_link.closeAfterDispatch();
+    }
     m_startMode = m_stopMode = false;
     endChain();
 }

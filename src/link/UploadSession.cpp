@@ -3,6 +3,7 @@
 #include "AppContext.h"
 #include "Channel.h"
 #include "ChannelState.h"
+#include "program/ProgramDocument.h"
 
 #include <algorithm>
 
@@ -117,14 +118,46 @@ QList<ProgStep> UploadSession::steps(int axes) const
     return all;
 }
 
+namespace {
+
+// The letter of axis 1..3, as the grid's columns name them.
+QChar axisLetter(int axis) { return QChar(u'A' + axis - 1); }
+
+} // namespace
+
 QString UploadSession::lossFor(int axes) const
 {
+    const Messages &messages = m_ctx.messages;
     QStringList lost;
     if (m_widest == axes + 1)
-        lost << QStringLiteral("axis %1").arg(m_widest);
+        lost << messages.keyText(QStringLiteral("Mes074")).arg(axisLetter(m_widest));
     else if (m_widest > axes)
-        lost << QStringLiteral("axes %1 to %2").arg(axes + 1).arg(m_widest);
+        lost << messages.keyText(QStringLiteral("Mes075"))
+                    .arg(axisLetter(axes + 1))
+                    .arg(axisLetter(m_widest));
     if (axes == 1 && m_lines > mdlUpLoad::kOneAxisSteps)
-        lost << QStringLiteral("steps %1 to %2").arg(mdlUpLoad::kOneAxisSteps + 1).arg(m_lines);
-    return lost.join(QStringLiteral(" and "));
+        lost << messages.keyText(QStringLiteral("Mes076"))
+                    .arg(ProgramDocument::stepLabel(mdlUpLoad::kOneAxisSteps + 1))
+                    .arg(ProgramDocument::stepLabel(m_lines));
+    if (lost.size() == 2)
+        return messages.keyText(QStringLiteral("Mes077")).arg(lost[0], lost[1]);
+    return lost.value(0);
+}
+
+QString UploadSession::problemReport(int axes, int most) const
+{
+    const QList<UploadProblem> problems = m_table.problems(axes);
+    if (problems.isEmpty())
+        return QString();
+    const Messages &messages = m_ctx.messages;
+    QStringList lines{messages.keyText(QStringLiteral("Mes078"))};
+    for (const UploadProblem &p : problems.mid(0, most))
+        lines << messages.keyText(QStringLiteral("Mes079"))
+                     .arg(p.line)
+                     .arg(ProgramDocument::stepLabel(p.step))
+                     .arg(axisLetter(p.axis))
+                     .arg(p.reason);
+    if (problems.size() > most)
+        lines << messages.keyText(QStringLiteral("Mes080")).arg(problems.size() - most);
+    return lines.join(u'\n');
 }

@@ -46,9 +46,12 @@ public:
     // The cells of those steps that the program file reader would refuse:
     // they are kept as the controller holds them, and said.
     QList<UploadProblem> problems(int axes) const { return m_table.problems(axes); }
-    // What a document of `axes` axes would leave out of the upload; empty
-    // when it holds all of it.
+    // What a document of `axes` axes would leave out of the upload, in the
+    // run's language; empty when it holds all of it.
     QString lossFor(int axes) const;
+    // The problems() for the user, at most `most` of them named; empty
+    // when there are none.
+    QString problemReport(int axes, int most = 20) const;
 
     // UpView
     void DispStatus(const QString &reply) override;

@@ -32,6 +32,7 @@ dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
     frameTx->setObjectName(QStringLiteral("frameTx"));
     auto *lblCh = new QLabel(QStringLiteral("CH :"), frameTx);
     m_comboCh = new QComboBox(frameTx);
+    m_focus.setChannels(m_comboCh);
     m_comboCh->setObjectName(QStringLiteral("comboCh"));
     m_comboCh->setAccessibleName(QStringLiteral("CH"));
     lblCh->setBuddy(m_comboCh);
@@ -129,20 +130,14 @@ void dlgExe::comboCh_Click()
 
 void dlgExe::onBusyChanged(bool waiting)
 {
-    // Disabling the focused control leaves the focus nowhere; it goes back
-    // there when the dialog is unlocked, so that keyboard users keep their
-    // place.
-    if (waiting && !m_focusBeforeWait)
-        m_focusBeforeWait = focusWidget();
+    if (waiting)
+        m_focus.lock(this);
     m_cmdStart->setEnabled(!waiting);
     m_cmdStop->setEnabled(!waiting);
     m_cmdClose->setEnabled(!waiting);
     m_comboCh->setEnabled(!waiting);
-    if (!waiting) {
-        if (m_focusBeforeWait && !focusWidget())
-            m_focusBeforeWait->setFocus();
-        m_focusBeforeWait.clear();
-    }
+    if (!waiting)
+        m_focus.unlock();
 }
 
 void dlgExe::reject()

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "LinkDialogParts.h"
+
 #include <QDialog>
-#include <QPointer>
 
 #include <memory>
 
@@ -52,5 +53,5 @@ private:
 
     bool m_bActive = false;
     // The control that had the focus when the dialog was locked.
-    QPointer<QWidget> m_focusBeforeWait;
+    LinkDialogParts::FocusKeeper m_focus;
 };

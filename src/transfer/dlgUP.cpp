@@ -34,6 +34,7 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     frameTx->setFrameShape(QFrame::StyledPanel);
     auto *chLabel = new QLabel(QStringLiteral("CH :"), frameTx);
     m_cboCH = new QComboBox(frameTx);
+    m_focus.setChannels(m_cboCH);
     m_cboCH->setObjectName(QStringLiteral("cboCH"));
     chLabel->setBuddy(m_cboCH);
     auto *channel = new QHBoxLayout(frameTx);
@@ -157,11 +158,17 @@ int dlgUP::selectedChannel() const
 
 void dlgUP::onBusyChanged(bool running)
 {
+    if (running)
+        m_focus.lock(this);
+    // Stop first, so that the focus can move to it from Upload.
+    m_cmdStop->setEnabled(running && m_session->uploading());
     m_cmdUpLoad->setEnabled(!running);
     m_cmdClose->setEnabled(!running);
-    m_cmdStop->setEnabled(running && m_session->uploading());
     m_cboCH->setEnabled(!running);
-    if (!running && !m_session->hasProgram())
+    if (running)
+        return;
+    m_focus.unlock();
+    if (!m_session->hasProgram())
         m_progressBar->setValue(0);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkDialogParts.h"
 #include "program/ProgCell.h"
 
 #include <QDialog>
@@ -68,4 +69,5 @@ private:
 
     bool m_bActive = false;   // activated since InitUpLoad
     bool m_completed = false; // ended by the controller's end line
+    LinkDialogParts::FocusKeeper m_focus;
 };

@@ -4,10 +4,16 @@
 #include "config/clsIniFile.h"
 #include "link/AppContext.h"
 #include "sim/SimController.h"
+#include "ui/FrmProg.h"
+#include "ui/ProgGrid.h"
+#include "program/ProgramDocument.h"
 #include "support/AppFixture.h"
 #include "support/FileBytes.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QPushButton>
+#include <QMdiArea>
 #include <QLabel>
 #include <QTimer>
 #include <QtTest>
@@ -41,6 +47,19 @@ struct FakeEditor
     QByteArray oldPath;
 };
 
+// The started editor with `device` (the simulator's) as COM8, chosen in
+// com.cfg, and no pause before a transfer dialog.
+bool attachCom8(AppFixture &f, const QString &device)
+{
+    if (!writeBytes(f.dir.filePath("ports.cfg"), "COM8=" + device.toLocal8Bit() + "\r\n")
+        || !writeBytes(f.dir.filePath("com.cfg"), "82121\r\n"))
+        return false;
+    f.app.context().initComm();
+    f.app.context().intervals.transferPause = std::chrono::milliseconds(1);
+    f.main->updateMenus();
+    return true;
+}
+
 } // namespace
 
 class TestShell : public QObject
@@ -57,6 +76,10 @@ private slots:
     void linkWaitClosesOnlyWhenFinished();
     void linkCheckFromTheMenu_data();
     void linkCheckFromTheMenu();
+    void linkDialogsKeepTheDocument_data();
+    void linkDialogsKeepTheDocument();
+    void uploadFromTheMenu_data();
+    void uploadFromTheMenu();
 };
 
 void TestShell::appWaitWaitsWithEventsRunning()
@@ -185,10 +208,7 @@ void TestShell::linkCheckFromTheMenu()
 
     AppFixture f(1, QStringLiteral("1"));
     const QString device = sim.devicePath();
-    QVERIFY(writeBytes(f.dir.filePath("ports.cfg"), "COM8=" + device.toLocal8Bit() + "\r\n"));
-    QVERIFY(writeBytes(f.dir.filePath("com.cfg"), "82121\r\n"));
-    f.app.context().initComm();
-    f.main->updateMenus();
+    QVERIFY(attachCom8(f, device));
     QVERIFY(f.item("mnuComUL")->isEnabled());
     QVERIFY(f.item("mnuComExe")->isEnabled());
     QCOMPARE(f.app.context().comSettings.appliedLine().device, device);
@@ -206,6 +226,150 @@ void TestShell::linkCheckFromTheMenu()
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(!f.app.context().link.isOpen());
     QVERIFY(f.main->isEnabled());
+}
+
+void TestShell::linkDialogsKeepTheDocument_data()
+{
+    QTest::addColumn<QString>("item");   // the Communication menu's item
+    QTest::addColumn<QString>("dialog"); // the dialog it opens; empty: none to answer
+    QTest::newRow("download") << "mnuComTx" << "dlgDown";
+    QTest::newRow("upload") << "mnuComUL" << "dlgUP";
+    QTest::newRow("run control") << "mnuComExe" << "dlgExe";
+    QTest::newRow("link check") << "mnuCommChk" << "";
+}
+
+// Three documents, the third made active: a link dialog in which Down and
+// Return are pressed on the channel list and which is then left with Esc
+// sends nothing that writes to or starts the controller, and leaves the
+// third document active with the keyboard focus in its grid.
+void TestShell::linkDialogsKeepTheDocument()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, dialog);
+
+    SimController sim{SimOptions()};
+    QString error;
+    QVERIFY2(sim.start(&error), qPrintable(error));
+    AppFixture f(1, QStringLiteral("1"));
+    QVERIFY(attachCom8(f, sim.devicePath()));
+    AppContext &ctx = f.app.context();
+    QList<FrmProg *> forms;
+    for (int i = 0; i < 3; ++i) {
+        forms << f.main->makeNewForm(1);
+        forms.last()->document()->putSteps({{ProgCell{Catalogue::W, {"1"}}}});
+    }
+    f.main->mdiArea()->setActiveSubWindow(forms.first());
+    f.main->mdiArea()->setActiveSubWindow(forms.last());
+    f.main->updateMenus();
+    QCOMPARE(f.main->activeForm(), forms.last());
+
+    bool answered = dialog.isEmpty();
+    QStringList sent;
+    qsizetype shown = 0;
+    bool stillOpen = true;
+    bool focusOnList = dialog.isEmpty();
+    // The pause window comes first: the dialog is waited for without
+    // blocking the event loop that runs it.
+    QTimer poll;
+    if (!answered) {
+        poll.start(20);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget *dlg = QApplication::activeModalWidget();
+            if (!dlg || dlg->objectName() != dialog || ctx.commands.waiting())
+                return;
+            poll.stop();
+            // The channel list, with the keyboard focus as the dialog opens.
+            auto *list = dlg->findChild<QWidget *>(dialog == QLatin1String("dlgUP")
+                                                       ? QStringLiteral("cboCH")
+                                                       : QStringLiteral("comboCh"));
+            focusOnList = list && dlg->focusWidget() == list;
+            if (list) {
+                QTest::keyClick(list, Qt::Key_Down);
+                // The new channel's state asked for and shown, as a user sees it.
+                QTRY_VERIFY(!ctx.commands.waiting());
+                QTest::qWait(50);
+                QTest::keyClick(list, Qt::Key_Return);
+                QTest::qWait(200);
+            }
+            // Not even the question before a transfer or a start; the
+            // checks wait until the dialog is gone, so that none hangs.
+            sent = sim.commands();
+            shown = f.presenter.shown.size();
+            stillOpen = dlg->isVisible();
+            while (QApplication::activeModalWidget()) {
+                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+                QTest::qWait(20);
+            }
+            answered = list != nullptr;
+        });
+    }
+    f.item(qPrintable(item))->trigger();
+    QVERIFY(answered && !QApplication::activeModalWidget());
+    QVERIFY(stillOpen);
+    QVERIFY(focusOnList);
+    QCOMPARE(shown, 0);
+    for (const QString &command : sent)
+        QVERIFY2(command == QLatin1String("?:") || command.startsWith(QLatin1String("CHINF:")),
+                 qPrintable(command));
+    QCOMPARE(f.main->activeForm(), forms.last());
+    QTRY_VERIFY(forms.last()->grid()->hasFocus());
+}
+
+void TestShell::uploadFromTheMenu_data()
+{
+    QTest::addColumn<QStringList>("stored"); // channel 2 of the controller
+    QTest::addColumn<int>("answer");         // to the question before a shortened window
+    QTest::addColumn<QString>("message");    // the start of the box shown after the upload
+    QTest::addColumn<int>("steps");          // of the new window; -1: none opened
+    QTest::newRow("a two-axis program in a one-axis run: asked, No opens nothing")
+        << QStringList{"H:A|H:B"} << int(MsgAnswer::No)
+        << "The controller's program has 2 axes and 1 steps. A window of this run cannot hold axis B" << -1;
+    QTest::newRow("asked, Yes opens axis A")
+        << QStringList{"H:A|H:B"} << int(MsgAnswer::Yes) << "The controller's program has 2 axes" << 1;
+    QTest::newRow("a value File > Open refuses: opened, and the cell named")
+        << QStringList{"H:A", "W:0"} << int(MsgAnswer::Ok)
+        << "The uploaded program holds values that File > Open does not accept. They are kept as the "
+           "controller holds them; correct them before saving:\nLine 2, step 001, axis A: " << 2;
+}
+
+// Communication > Upload of the real main window: what the controller holds
+// is never cut or changed without a word.
+void TestShell::uploadFromTheMenu()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(int, answer);
+    QFETCH(QString, message);
+    QFETCH(int, steps);
+
+    SimController sim{SimOptions()};
+    QString error;
+    QVERIFY2(sim.start(&error), qPrintable(error));
+    sim.setProgram(2, stored);
+    AppFixture f(1, QStringLiteral("1"));
+    QVERIFY(attachCom8(f, sim.devicePath()));
+    AppContext &ctx = f.app.context();
+    f.presenter.answers = {int(MsgAnswer::Ok), answer}; // the upload's end, then the question
+
+    QTimer poll;
+    poll.start(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *dlg = QApplication::activeModalWidget();
+        if (!dlg || dlg->objectName() != QLatin1String("dlgUP") || ctx.commands.waiting())
+            return;
+        auto *channels = dlg->findChild<QComboBox *>(QStringLiteral("cboCH"));
+        if (channels->currentIndex() != 1) {
+            channels->setCurrentIndex(1);
+            return;
+        }
+        poll.stop();
+        dlg->findChild<QPushButton *>(QStringLiteral("cmdUpLoad"))->click();
+    });
+    f.item("mnuComUL")->trigger();
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QVERIFY(f.presenter.shown.size() >= 2);
+    QVERIFY2(f.presenter.shown[1].text.startsWith(message), qPrintable(f.presenter.shown[1].text));
+    FrmProg *form = f.main->activeForm();
+    QCOMPARE(form ? form->document()->getStep() : -1, steps);
 }
 
 QTEST_MAIN(TestShell)

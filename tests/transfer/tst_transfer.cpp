@@ -47,7 +47,7 @@ struct Bench
         SerialLine line;
         line.device = sim->devicePath();
         ctx.comSettings.setAppliedLine(line);
-        ctx.link.intervals = {300ms, 20ms, 1000ms};
+        ctx.link.intervals = {300ms, 20ms, 600ms};
     }
 
     // Whether the messages shown are those of the keys of section MsgBox,
@@ -265,6 +265,8 @@ void TestTransfer::runControl()
     QVERIFY(b.shown(messages));
     QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("lblStatus"))->text(), status);
     QCOMPARE(b.sim->runningChannel(), running);
+    // Free for other programs between operations.
+    QVERIFY(!b.ctx.link.isOpen());
 
     QVERIFY(dlg.close());
     // Closed, the dialog is no longer the command set's run control view.
