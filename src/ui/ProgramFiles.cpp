@@ -20,8 +20,8 @@ QList<FileDialogs::Filter> ProgramFiles::fileFilters(bool allFiles) const
 {
     const QString section = QStringLiteral("Tool");
     QList<FileDialogs::Filter> filters{{m_langIni.GetINIStr(section, QStringLiteral("Mes000")), kPattern}};
-    // A name saved without ".txt" is kept as typed: such a file can still
-    // be opened.
+    // Saving offers the text files only: a name typed without a suffix is
+    // given ".txt". Opening also lists every file.
     if (allFiles)
         filters.append({m_langIni.GetINIStr(section, QStringLiteral("Mes900")), QStringLiteral("*")});
     return filters;
@@ -115,16 +115,15 @@ FrmProg *ProgramFiles::openProgramFile(const QString &path, int axisNum, int max
     // The whole file is checked before a window is made, so a refused file
     // never leaves a half-built window behind.
     const ProgramFile::ReadResult result = ProgramFile::readProgram(m_catalogue, bytes, axisNum, maxStep);
-    switch (result.status) {
-    case ProgramFile::ReadResult::BadHeader:
-    case ProgramFile::ReadResult::WrongAxisCount:
-        m_messages.showMessage(20);
+    if (result.status != ProgramFile::ReadResult::Ok) {
+        // The numbered message, then where and why, as velomat-cli check
+        // says it.
+        const int no = result.status == ProgramFile::ReadResult::BadLine ? 18 : 20;
+        m_messages.show(Messages::entry(no).kind, MsgButtons::Ok,
+                        m_messages.messageText(no) + QStringLiteral("\n\n")
+                            + m_messages.keyText(QStringLiteral("Mes071")).arg(result.line)
+                            + result.reason);
         return nullptr;
-    case ProgramFile::ReadResult::BadLine:
-        m_messages.showMessage(18);
-        return nullptr;
-    case ProgramFile::ReadResult::Ok:
-        break;
     }
 
     FrmProg *form = m_makeNewForm(result.axisCount);

@@ -19,6 +19,9 @@ public:
     static QString nameFilter(const QString &description, const QString &pattern);
     // The filters as one Qt filter list, ";;" between them.
     static QString nameFilters(const QList<Filter> &filters);
+    // The suffix a name typed without one is given when saving under a
+    // filter's pattern: "txt" for "*.txt"; none for "*" or several patterns.
+    static QString defaultSuffix(const QString &pattern);
 
 private:
     QWidget *m_parent;

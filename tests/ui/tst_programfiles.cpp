@@ -9,9 +9,12 @@
 #include "support/ScriptedDataEntry.h"
 #include "ui/FrmProg.h"
 #include "ui/ProgGrid.h"
+#include "ui/QtFileDialogs.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
@@ -95,6 +98,8 @@ private slots:
     void droppedFiles();
     void dialogFiltersFollowLanguage_data();
     void dialogFiltersFollowLanguage();
+    void saveDialogSuffix_data();
+    void saveDialogSuffix();
 };
 
 void TestProgramFiles::saveAndOpenRoundTrip()
@@ -218,22 +223,24 @@ void TestProgramFiles::refusedFiles_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: a folder instead of a file
     QTest::addColumn<QString>("key");        // the message's key in MsgBox
+    QTest::addColumn<int>("line");           // the line the message names; 0: none
     QTest::newRow("three axes while the run has two")
-        << QByteArray("AXIS=3\r\nH:,H:,H:\r\n") << "Mes051";
-    QTest::newRow("no axis count") << QByteArray("AXIS2\r\nH:,H:\r\n") << "Mes051";
-    QTest::newRow("empty file") << QByteArray("\r\n") << "Mes051";
-    QTest::newRow("too few cells") << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:100\r\n") << "Mes020";
+        << QByteArray("AXIS=3\r\nH:,H:,H:\r\n") << "Mes051" << 1;
+    QTest::newRow("no axis count") << QByteArray("AXIS2\r\nH:,H:\r\n") << "Mes051" << 1;
+    QTest::newRow("empty file") << QByteArray("\r\n") << "Mes051" << 1;
+    QTest::newRow("too few cells") << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:100\r\n") << "Mes020" << 3;
     QTest::newRow("first speed above the second")
-        << QByteArray("AXIS=2\r\nD:500:100:10,U00:\r\n") << "Mes020";
+        << QByteArray("AXIS=2\r\nD:500:100:10,U00:\r\n") << "Mes020" << 2;
     QTest::newRow("double-byte label")
-        << QByteArray("AXIS=2\r\n#:\x88\x9f,#:a\r\n") << "Mes020";
-    QTest::newRow("unreadable") << QByteArray() << "Mes053";
+        << QByteArray("AXIS=2\r\n#:\x88\x9f,#:a\r\n") << "Mes020" << 2;
+    QTest::newRow("unreadable") << QByteArray() << "Mes053" << 0;
 }
 
 void TestProgramFiles::refusedFiles()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, key);
+    QFETCH(int, line);
     AppFixture f(2);
     const QString path = f.dir.filePath(QStringLiteral("refused.txt"));
     if (content.isEmpty())
@@ -247,7 +254,11 @@ void TestProgramFiles::refusedFiles()
     QVERIFY(!f.item("mnuFileClose")->isEnabled());
     QCOMPARE(f.presenter.shown.size(), 1);
     QCOMPARE(f.presenter.shown[0].kind, MsgKind::Error);
-    QVERIFY(f.presenter.shown[0].text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", key)));
+    const QString text = f.presenter.shown[0].text;
+    QVERIFY(text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", key)));
+    // Where and why, as velomat-cli check says it.
+    if (line > 0)
+        QVERIFY2(text.contains(u'\n' + f.app.context().messages.keyText("Mes071").arg(line)), qPrintable(text));
 }
 
 void TestProgramFiles::stepsPastTheLimitWarned()
@@ -521,6 +532,35 @@ void TestProgramFiles::dialogFiltersFollowLanguage()
     QCOMPARE(offered(0), (QStringList{programs, all}));
     QCOMPARE(offered(1), QStringList{programs});
     QVERIFY(!programs.startsWith(u'|') && !all.startsWith(u'|'));
+}
+
+void TestProgramFiles::saveDialogSuffix_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("pattern"); // of the filter chosen
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("no suffix: .txt added") << "prog" << "*.txt" << "prog.txt";
+    QTest::newRow("suffix given") << "prog.txt" << "*.txt" << "prog.txt";
+    QTest::newRow("another suffix kept") << "prog.v2" << "*.txt" << "prog.v2";
+    QTest::newRow("every file: as typed") << "prog" << "*" << "prog";
+}
+
+// The real save dialog, answered as a user types a name and presses Save.
+void TestProgramFiles::saveDialogSuffix()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, pattern);
+    QFETCH(QString, saved);
+    QTemporaryDir dir;
+    QtFileDialogs dialogs(nullptr);
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    const QString path = dialogs.askSaveFileName(dir.path(), QString(), {{QStringLiteral("Programs"), pattern}});
+    QCOMPARE(path, dir.filePath(saved));
 }
 
 QTEST_MAIN(TestProgramFiles)
