@@ -3,6 +3,7 @@
 #include "program/SendText.h"
 #include "sim/SimController.h"
 #include "support/ScriptedPresenter.h"
+#include "support/SimLine.h"
 #include "link/UploadSession.h"
 #include "transfer/dlgUP.h"
 
@@ -13,30 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
 using namespace std::chrono_literals;
-
-namespace {
-
-std::unique_ptr<SimController> startSimulator(const QStringList &faults)
-{
-    SimOptions options;
-    for (const QString &f : faults) {
-        QString error;
-        const auto fault = SimFault::fromOption(f.section(u':', 0, 0), f.section(u':', 1), &error);
-        if (!fault)
-            qFatal("bad fault %s: %s", qPrintable(f), qPrintable(error));
-        options.faults << *fault;
-    }
-    auto sim = std::make_unique<SimController>(options);
-    QString error;
-    if (!sim->start(&error))
-        qFatal("simulator: %s", qPrintable(error));
-    return sim;
-}
-
-} // namespace
 
 class TestUploadDialog : public QObject
 {
