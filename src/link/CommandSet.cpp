@@ -363,7 +363,10 @@ void CommandSet::onChInfUpReply(const QByteArray &line)
 
 void CommandSet::onUpLineReply(const QByteArray &line)
 {
-    switch (classifyUploadLine(line)) {
+    // A line that is neither a step nor an error reply (a garbled line) is
+    // refused as an unreadable step is, never taken for the end.
+    const int kind = classifyUploadLine(line);
+    switch (kind < 0 && errorMessageOf(line) < 0 ? 1 : kind) {
     case 1: {
         const int lineNo = m_up ? m_up->linesTaken() + 1 : 1;
         const bool taken = m_up && m_up->bTakeUploadLine(line);

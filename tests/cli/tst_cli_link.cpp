@@ -157,6 +157,12 @@ void TestCliLink::cliTransfers_data()
     QTest::newRow("upload without --axes keeps every axis; a smaller --axes is refused")
         << QStringList{"upload", "--axes", "1", "--channel", "2"} << three << none << 1 << QByteArray()
         << "channel 02 holds a program of 2 axes and 3 steps: --axes 1 would leave out axis B" << sent;
+    QTest::newRow("a program without steps is refused before LOAD:")
+        << QStringList{"download", "--channel", "2", "FILE"} << QByteArray("AXIS=2\r\n") << none << 1
+        << QByteArray() << "FILE: the program has no steps" << none;
+    QTest::newRow("upload of a line it cannot read, NG: unanswered: over within the time-out")
+        << QStringList{"upload", "--channel", "5"} << three << QStringList{"silent:NG"} << 1 << QByteArray()
+        << "uploaded line 1 refused: XYZ:1" << sent;
     QTest::newRow("upload of an empty channel") << QStringList{"upload", "--channel", "3"} << three << none << 1
                                                 << QByteArray() << "channel 03 holds no program" << sent;
     QTest::newRow("run") << QStringList{"run", "--channel", "7"} << three << none << 0 << QByteArray() << ""
@@ -189,13 +195,16 @@ void TestCliLink::cliTransfers()
     if (args.first() != QLatin1String("download"))
         sim->setProgram(2, {"H:A|H:B", "AGO:A1000|AGO:B-500", QString::fromUtf16(u"#:END\uFF71")});
     sim->setProgram(4, {"W:0"});
+    sim->setProgram(5, {"XYZ:1"});
     const QTemporaryDir home;
     const QString path = home.filePath(QStringLiteral("FILE"));
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());
     f.close();
     QProcess cli;
-    cli.setProcessEnvironment(cliEnvironment(home));
+    QProcessEnvironment env = cliEnvironment(home);
+    env.insert(QStringLiteral("VELOMAT_TIMING"), QStringLiteral("reply=500"));
+    cli.setProcessEnvironment(env);
     cli.setWorkingDirectory(home.path());
     cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velomat-cli"),
               args + QStringList{"--port", sim->devicePath()});

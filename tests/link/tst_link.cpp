@@ -271,9 +271,9 @@ void TestLink::chains_data()
         << "upload 1" << L{"H:A", "W:+00000010", ""}
         << QStringList{"> UPLOAD:01", "take H:A", "up.plus1", "> ", "take W:+00000010", "up.plus1",
                        "> ", "key Mes021", "up.finished"};
-    QTest::newRow("upload line refused: NG, then idle")
+    QTest::newRow("upload line neither a step nor an error reply: refused with NG, said")
         << "upload 1" << L{"bad", "\x06"}
-        << QStringList{"> UPLOAD:01", "up.enabled 0"};
+        << QStringList{"> UPLOAD:01", "take bad", "> NG:", "key Mes001", "up.enabled 0"};
     QTest::newRow("upload program line refused")
         << "upload 1" << L{"Hbad", "\x06"}
         << QStringList{"> UPLOAD:01", "take Hbad", "> NG:", "key Mes001", "up.enabled 0"};
