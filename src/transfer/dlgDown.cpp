@@ -4,6 +4,7 @@
 
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
+#include "link/LastChannel.h"
 #include "link/DownloadSession.h"
 
 #include <QComboBox>
@@ -142,7 +143,7 @@ void dlgDown::vFormInitialize()
 {
     m_bActive = false;
     m_cmdStop->setEnabled(false);
-    LinkDialogParts::fillChannels(m_comboCh, 1);
+    LinkDialogParts::fillChannels(m_comboCh, LastChannel::load(m_ctx.run.settingsFolder));
     m_lblStatus->clear();
     m_progressBar->setRange(0, qMax(m_session->stepCount(), 1));
     m_progressBar->setValue(0);
@@ -175,7 +176,10 @@ int dlgDown::selectedChannel() const
 void dlgDown::comboCh_Click()
 {
     const int ch = selectedChannel();
-    if (ch >= 1 && m_bActive && !m_session->busy())
+    if (ch < 1 || !m_bActive)
+        return;
+    LastChannel::save(m_ctx.run.settingsFolder, ch);
+    if (!m_session->busy())
         m_session->requestState(ch);
 }
 

@@ -4,6 +4,7 @@
 
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
+#include "link/LastChannel.h"
 #include "link/RunControlSession.h"
 
 #include <QComboBox>
@@ -94,7 +95,7 @@ dlgExe::~dlgExe() = default;
 void dlgExe::vFormInitialize()
 {
     m_bActive = false;
-    LinkDialogParts::fillChannels(m_comboCh, 1);
+    LinkDialogParts::fillChannels(m_comboCh, LastChannel::load(m_ctx.run.settingsFolder));
     m_comboCh->setEnabled(true);
     m_lblStatus->clear();
 }
@@ -124,7 +125,10 @@ int dlgExe::selectedChannel() const
 void dlgExe::comboCh_Click()
 {
     const int ch = selectedChannel();
-    if (ch >= 1 && m_bActive && !m_session->busy())
+    if (ch < 1 || !m_bActive)
+        return;
+    LastChannel::save(m_ctx.run.settingsFolder, ch);
+    if (!m_session->busy())
         m_session->requestState(ch);
 }
 

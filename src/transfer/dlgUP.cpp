@@ -4,6 +4,7 @@
 
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
+#include "link/LastChannel.h"
 #include "link/UploadSession.h"
 
 #include <QComboBox>
@@ -121,7 +122,7 @@ void dlgUP::ShowDialog()
     langIni.CaptionChange(this);
     m_lblStatus->setAccessibleName(m_label1->text());
     m_progressBar->setAccessibleName(windowTitle());
-    LinkDialogParts::fillChannels(m_cboCH, 1);
+    LinkDialogParts::fillChannels(m_cboCH, LastChannel::load(m_ctx.run.settingsFolder));
     m_cboCH->setVisible(true);
     m_completed = false;
     adjustSize();
@@ -147,7 +148,10 @@ void dlgUP::Form_Activate()
 
 void dlgUP::cboCH_Click(int index)
 {
-    if (index >= 0 && m_bActive && !m_session->busy())
+    if (index < 0 || !m_bActive)
+        return;
+    LastChannel::save(m_ctx.run.settingsFolder, index + 1);
+    if (!m_session->busy())
         m_session->requestState(index + 1);
 }
 

@@ -80,6 +80,7 @@ private slots:
     void linkDialogsKeepTheDocument();
     void uploadFromTheMenu_data();
     void uploadFromTheMenu();
+    void channelRemembered();
 };
 
 void TestShell::appWaitWaitsWithEventsRunning()
@@ -370,6 +371,41 @@ void TestShell::uploadFromTheMenu()
     QVERIFY2(f.presenter.shown[1].text.startsWith(message), qPrintable(f.presenter.shown[1].text));
     FrmProg *form = f.main->activeForm();
     QCOMPARE(form ? form->document()->getStep() : -1, steps);
+}
+
+// The channel chosen in one link dialog is where the next one opens, in
+// this run and the next (channel.cfg).
+void TestShell::channelRemembered()
+{
+    SimController sim{SimOptions()};
+    QString error;
+    QVERIFY2(sim.start(&error), qPrintable(error));
+    AppFixture f(1, QStringLiteral("1"));
+    QVERIFY(attachCom8(f, sim.devicePath()));
+    AppContext &ctx = f.app.context();
+
+    // Each dialog in turn: what it opens at, then channel 03 chosen in the first.
+    QStringList openedAt;
+    QTimer poll;
+    poll.start(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *dlg = QApplication::activeModalWidget();
+        auto *channels = dlg ? dlg->findChild<QComboBox *>(dlg->objectName() == QLatin1String("dlgUP")
+                                                               ? QStringLiteral("cboCH")
+                                                               : QStringLiteral("comboCh"))
+                             : nullptr;
+        if (!channels || ctx.commands.waiting())
+            return;
+        openedAt << dlg->objectName() + u' ' + channels->currentText();
+        if (openedAt.size() == 1)
+            channels->setCurrentIndex(2);
+        QTRY_VERIFY(!ctx.commands.waiting());
+        QTest::keyClick(dlg, Qt::Key_Escape);
+    });
+    f.item("mnuComExe")->trigger();
+    f.item("mnuComUL")->trigger();
+    QCOMPARE(openedAt, (QStringList{"dlgExe 01", "dlgUP 03"}));
+    QCOMPARE(readBytes(f.dir.filePath("channel.cfg")), QByteArray("03\r\n"));
 }
 
 QTEST_MAIN(TestShell)

@@ -1,5 +1,6 @@
 #include "config/clsIniFile.h"
 #include "link/ComSettings.h"
+#include "link/LastChannel.h"
 #include "link/PortProblem.h"
 #include "support/FileBytes.h"
 #include "transfer/dlgComSetup.h"
@@ -84,6 +85,8 @@ class TestComSettings : public QObject
     Q_OBJECT
 
 private slots:
+    void lastChannel_data();
+    void lastChannel();
     void comCfg_data();
     void comCfg();
     void unwritableComCfg();
@@ -101,6 +104,33 @@ private slots:
     void dialogEdits_data();
     void dialogEdits();
 };
+
+void TestComSettings::lastChannel_data()
+{
+    QTest::addColumn<QByteArray>("file"); // channel.cfg; empty: none
+    QTest::addColumn<int>("channel");
+    QTest::newRow("none yet: 01") << QByteArray() << 1;
+    QTest::newRow("as written") << QByteArray("07\r\n") << 7;
+    QTest::newRow("LF only, no leading zero") << QByteArray("12\n") << 12;
+    QTest::newRow("past 15: 01") << QByteArray("16\r\n") << 1;
+    QTest::newRow("not a number: 01") << QByteArray("ch3\r\n") << 1;
+}
+
+void TestComSettings::lastChannel()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, channel);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(LastChannel::kFileName));
+    if (!file.isEmpty())
+        QVERIFY(writeBytes(path, file));
+    QCOMPARE(LastChannel::load(dir.path()), channel);
+    // Written back as two digits and CR LF.
+    QVERIFY(LastChannel::save(dir.path(), 9));
+    QCOMPARE(readBytes(path), QByteArray("09\r\n"));
+    QVERIFY(!LastChannel::save(dir.path(), 0));
+    QCOMPARE(LastChannel::load(dir.path()), 9);
+}
 
 void TestComSettings::comCfg_data()
 {
