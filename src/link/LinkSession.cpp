@@ -11,15 +11,11 @@ LinkSession::LinkSession(AppContext &ctx, QObject *parent)
     connect(&m_commands, &CommandSet::resetDone, this, &LinkSession::onResetDone);
     connect(&m_commands, &CommandSet::exchangeEnded, this, [this] {
         if (m_open)
-            m_passed.append({QByteArray(), Passage::ExchangeEnded});
+            pass({QByteArray(), Passage::ExchangeEnded});
     });
     connect(&m_link, &SerialLink::traffic, this, [this](const QByteArray &text, bool received) {
-        if (!m_open || text.isEmpty())
-            return;
-        const bool first = m_passed.isEmpty();
-        m_passed.append({text, received ? Passage::Received : Passage::Sent});
-        if (first)
-            emit logChanged();
+        if (m_open && !text.isEmpty())
+            pass({text, received ? Passage::Received : Passage::Sent});
     });
 }
 
@@ -28,11 +24,27 @@ const TrafficLog &LinkSession::log() const
     for (const Passed &p : std::as_const(m_passed)) {
         if (p.kind == Passage::ExchangeEnded)
             m_log.bNewLine = true;
+        else if (p.kind == Passage::Note)
+            m_log.putNote(p.note);
         else
             m_log.putMsg(p.text, p.kind == Passage::Received);
     }
     m_passed.clear();
     return m_log;
+}
+
+void LinkSession::note(const QString &text)
+{
+    pass({QByteArray(), Passage::Note, text});
+}
+
+void LinkSession::pass(const Passed &passed)
+{
+    // Told once until the log is read again, whatever passed first.
+    const bool first = m_passed.isEmpty();
+    m_passed.append(passed);
+    if (first)
+        emit logChanged();
 }
 
 LinkSession::~LinkSession()

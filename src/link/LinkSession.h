@@ -68,6 +68,8 @@ signals:
     void finished(const LinkSession::Result &result);
 
 protected:
+    // A line of the log that is not traffic: what an exchange achieved.
+    void note(const QString &text);
     explicit LinkSession(AppContext &ctx, QObject *parent = nullptr);
 
     // Opens the session: timers stopped, line-end detection armed (the
@@ -108,12 +110,14 @@ private:
     // The traffic as it passed, put into the log when the log is read:
     // formatted as it passes, it would stand between an answer and the next
     // request.
-    enum class Passage { Sent, Received, ExchangeEnded };
+    enum class Passage { Sent, Received, ExchangeEnded, Note };
     struct Passed
     {
         QByteArray text;
         Passage kind;
+        QString note = {};
     };
+    void pass(const Passed &passed);
     mutable QList<Passed> m_passed;
     mutable TrafficLog m_log;
     Result m_result;
