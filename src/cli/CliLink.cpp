@@ -267,11 +267,8 @@ void CliLink::writeLog(const QString &path) const
     if (path.isEmpty())
         return;
     // The same form as every text file of the program: code page 932, CR LF.
-    QByteArray bytes;
-    for (const QString &line : m_log)
-        bytes += TextCodec::encode(line) + "\r\n";
     QString reason;
-    if (!AtomicFile::write(path, bytes, &reason)) {
+    if (!AtomicFile::write(path, TrafficLog::fileBytes(m_log), &reason)) {
         m_err << path << ": " << reason << '\n';
         m_err.flush();
     }

@@ -3,6 +3,8 @@
 #include "AppContext.h"
 #include "Channel.h"
 
+#include <QTime>
+
 RunControlSession::RunControlSession(AppContext &ctx, QObject *parent) : LinkSession(ctx, parent)
 {
 }
@@ -62,6 +64,14 @@ void RunControlSession::comWait(bool waiting)
     if ((m_startMode || m_stopMode) && !failed()) {
         m_link.drain();
         m_link.closeAfterDispatch();
+        // What was done, and when, in the run's language.
+        const QString text = m_ctx.run.langIni
+                                 .GetINIStr(QStringLiteral("dlgExe"),
+                                            m_startMode ? QStringLiteral("Mes001") : QStringLiteral("Mes002"))
+                                 .arg(Channel::text(m_channel), QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+        m_result = text;
+        note(text);
+        emit controlled(text);
     }
     m_startMode = m_stopMode = false;
     endChain();

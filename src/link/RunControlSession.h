@@ -28,8 +28,14 @@ public:
     bool stopMode() const override { return m_stopMode; }
     int selectedChannel() const override { return m_channel; }
 
+    // The last run or stop carried out: "Channel 02 started at 10:41:07".
+    QString result() const { return m_result; }
+
 signals:
     void stateChanged(const QString &reply);
+    // A run or stop is on the line; `text` says which, on which channel
+    // and when (also noted in the log).
+    void controlled(const QString &text);
 
 protected:
     void afterReset() override;
@@ -39,6 +45,7 @@ private:
 
     int m_channel = 1;
     QString m_state;
+    QString m_result;
     bool m_startMode = false;
     bool m_stopMode = false;
 };

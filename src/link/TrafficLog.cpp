@@ -36,3 +36,19 @@ void TrafficLog::putMsg(const QByteArray &text, bool received)
     else
         m_lines << mark + shown;
 }
+
+void TrafficLog::putNote(const QString &text)
+{
+    if (!m_lines.isEmpty() && !m_lines.last().isEmpty())
+        m_lines << QString();
+    m_lines << text;
+    bNewLine = true;
+}
+
+QByteArray TrafficLog::fileBytes(const QStringList &lines)
+{
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += TextCodec::encode(line) + "\r\n";
+    return bytes;
+}

@@ -20,8 +20,14 @@ public:
     const QStringList &lines() const { return m_lines; }
     void clear() { m_lines.clear(); }
 
+    // Adds a line of its own that is not traffic (what an exchange
+    // achieved), after an empty line.
+    void putNote(const QString &text);
+
     // The text with ACK, CR and LF by name; the rest as code page 932.
     static QString visible(const QByteArray &text);
+    // Lines as a log file holds them: code page 932, CR LF after each.
+    static QByteArray fileBytes(const QStringList &lines);
 
 private:
     QStringList m_lines;

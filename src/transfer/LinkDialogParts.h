@@ -5,13 +5,10 @@
 #include <QWidget>
 
 class QComboBox;
-class QListWidget;
 class QPushButton;
-class QWidget;
-class TrafficLog;
 
 // What the link dialogs share: their buttons, the channel list and the
-// traffic log view.
+// keyboard focus across an exchange (the log view is LinkLog).
 namespace LinkDialogParts {
 
 // A button of a link dialog with its caption tag. It is never a default
@@ -20,12 +17,6 @@ QPushButton *button(const QString &caption, const char *name, const char *tag, Q
 
 // The channels 01..15, `channel` selected, without a change signal.
 void fillChannels(QComboBox *combo, int channel);
-
-// Shows the log's lines: only the last line of the list can have grown
-// since the last call, and lines are only added. The end stays in view.
-// Every line keeps its measured size, so that a call costs the lines added
-// and not the length of the log.
-void showLog(QListWidget *list, const TrafficLog &log);
 
 // The keyboard focus of a link dialog across the lock of an exchange:
 // disabling the focused control leaves the focus nowhere, so it goes back

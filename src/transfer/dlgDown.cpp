@@ -1,6 +1,7 @@
 #include "dlgDown.h"
 
 #include "LinkDialogParts.h"
+#include "LinkLog.h"
 
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
@@ -72,16 +73,9 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setTextVisible(false);
 
-    // The log is read, not worked in: out of the Tab chain, on the
-    // button-face colour.
-    m_lstDbg = new QListWidget(this);
+    m_lstDbg = new LinkLog(m_ctx.run.langIni, this);
     m_lstDbg->setObjectName(QStringLiteral("lstDbg"));
-    m_lstDbg->setFocusPolicy(Qt::ClickFocus);
-    m_lstDbg->setSelectionMode(QAbstractItemView::SingleSelection);
-    QPalette face = m_lstDbg->palette();
-    face.setColor(QPalette::Base, face.color(QPalette::Button));
-    m_lstDbg->setPalette(face);
-    m_lstDbg->setMinimumSize(fontMetrics().averageCharWidth() * 48, fontMetrics().height() * 10);
+    m_lstDbg->setMinimumHeight(fontMetrics().height() * 10);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -221,7 +215,7 @@ void dlgDown::updateView()
         m_progressPending.clear();
     }
     if (std::exchange(m_logPending, false))
-        LinkDialogParts::showLog(m_lstDbg, m_session->log());
+        m_lstDbg->showLog(m_session->log());
 }
 
 void dlgDown::onBusyChanged(bool waiting)

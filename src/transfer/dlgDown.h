@@ -13,9 +13,9 @@
 #include <memory>
 
 class DownloadSession;
+class LinkLog;
 class QComboBox;
 class QLabel;
-class QListWidget;
 class QProgressBar;
 class QPushButton;
 class StepSource;
@@ -68,7 +68,7 @@ private:
     QComboBox *m_comboCh = nullptr;
     QLabel *m_lblStatus = nullptr;
     QProgressBar *m_progressBar = nullptr;
-    QListWidget *m_lstDbg = nullptr;
+    LinkLog *m_lstDbg = nullptr;
     QPushButton *m_cmdTx = nullptr;
     QPushButton *m_cmdStop = nullptr;
     QPushButton *m_cmdClose = nullptr;

@@ -1,6 +1,7 @@
 #include "dlgExe.h"
 
 #include "LinkDialogParts.h"
+#include "LinkLog.h"
 
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
@@ -15,6 +16,8 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -64,10 +67,19 @@ dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
     buttons->addStretch();
     buttons->addWidget(m_cmdClose);
 
+    // The last run or stop, in plain words, and the traffic.
+    m_lblResult = new QLabel(this);
+    m_lblResult->setObjectName(QStringLiteral("lblResult"));
+    m_lblResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_log = new LinkLog(m_ctx.run.langIni, this);
+    m_log->setObjectName(QStringLiteral("lstLog"));
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frameTx);
     layout->addLayout(status);
     layout->addLayout(buttons);
+    layout->addWidget(m_lblResult);
+    layout->addWidget(m_log, 1);
 
     connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgExe::comboCh_Click);
     connect(m_cmdStart, &QPushButton::clicked, this, [this] { m_session->run(selectedChannel()); });
@@ -81,7 +93,15 @@ dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
     setWindowTitle(langIni.GetINIStr(section(), QStringLiteral("Title001")));
     m_lblStatus->setAccessibleName(label1->text().remove(u':').remove(u'：').trimmed());
 
+    m_log->setAccessibleName(langIni.GetINIStr(QStringLiteral("LinkLog"), QStringLiteral("Cap004")));
+    m_lblResult->setAccessibleName(windowTitle());
     connect(m_session.get(), &RunControlSession::busyChanged, this, &dlgExe::onBusyChanged);
+    connect(m_session.get(), &RunControlSession::logChanged, this,
+            [this] { QTimer::singleShot(0, this, [this] { m_log->showLog(m_session->log()); }); });
+    connect(m_session.get(), &RunControlSession::controlled, this, [this](const QString &text) {
+        m_lblResult->setText(text);
+        m_stateAfter = true;
+    });
     connect(m_session.get(), &RunControlSession::stateChanged, this, [this](const QString &reply) {
         const QString state = ChannelState::text(reply, m_ctx.run.langIni);
         m_lblStatus->setText(state);
@@ -98,6 +118,8 @@ void dlgExe::vFormInitialize()
     LinkDialogParts::fillChannels(m_comboCh, LastChannel::load(m_ctx.run.settingsFolder));
     m_comboCh->setEnabled(true);
     m_lblStatus->clear();
+    m_lblResult->clear();
+    m_log->clear();
 }
 
 void dlgExe::showEvent(QShowEvent *event)
@@ -140,8 +162,16 @@ void dlgExe::onBusyChanged(bool waiting)
     m_cmdStop->setEnabled(!waiting);
     m_cmdClose->setEnabled(!waiting);
     m_comboCh->setEnabled(!waiting);
-    if (!waiting)
-        m_focus.unlock();
+    if (waiting)
+        return;
+    m_focus.unlock();
+    m_log->showLog(m_session->log());
+    // After a run or stop, the state as the controller now reports it.
+    if (std::exchange(m_stateAfter, false))
+        QTimer::singleShot(0, this, [this] {
+            if (!m_session->busy())
+                m_session->requestState(selectedChannel());
+        });
 }
 
 void dlgExe::reject()

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class LinkLog;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -50,8 +51,13 @@ private:
     QPushButton *m_cmdStart = nullptr;
     QPushButton *m_cmdStop = nullptr;
     QPushButton *m_cmdClose = nullptr;
+    QLabel *m_lblResult = nullptr;
+    LinkLog *m_log = nullptr;
 
     bool m_bActive = false;
+    // A run or stop went out: the channel's state is asked for once the
+    // dialog is unlocked.
+    bool m_stateAfter = false;
     // The control that had the focus when the dialog was locked.
     LinkDialogParts::FocusKeeper m_focus;
 };

@@ -1,6 +1,7 @@
 #include "dlgUP.h"
 
 #include "LinkDialogParts.h"
+#include "LinkLog.h"
 
 #include "link/AppContext.h"
 #include "link/ChannelState.h"
@@ -68,11 +69,15 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     buttons->addWidget(m_cmdStop);
     buttons->addWidget(m_cmdClose);
 
+    m_log = new LinkLog(m_ctx.run.langIni, this);
+    m_log->setObjectName(QStringLiteral("lstLog"));
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frameTx);
     layout->addLayout(status);
     layout->addWidget(m_progressBar);
     layout->addLayout(buttons);
+    layout->addWidget(m_log, 1);
 
     connect(m_cboCH, &QComboBox::currentIndexChanged, this, &dlgUP::cboCH_Click);
     connect(m_cmdUpLoad, &QPushButton::clicked, this, [this] {
@@ -85,6 +90,9 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
 
     UploadSession *session = m_session.get();
     connect(session, &UploadSession::busyChanged, this, &dlgUP::onBusyChanged);
+    // Brought up to date once per turn of the event loop, not per line.
+    connect(session, &UploadSession::logChanged, this,
+            [this] { QTimer::singleShot(0, this, [this] { m_log->showLog(m_session->log()); }); });
     connect(session, &UploadSession::stateChanged, this, [this](const QString &reply) {
         m_lblStatus->setText(ChannelState::text(reply, m_ctx.run.langIni));
     });
@@ -122,6 +130,8 @@ void dlgUP::ShowDialog()
     langIni.CaptionChange(this);
     m_lblStatus->setAccessibleName(m_label1->text());
     m_progressBar->setAccessibleName(windowTitle());
+    m_log->setAccessibleName(langIni.GetINIStr(QStringLiteral("LinkLog"), QStringLiteral("Cap004")));
+    m_log->clear();
     LinkDialogParts::fillChannels(m_cboCH, LastChannel::load(m_ctx.run.settingsFolder));
     m_cboCH->setVisible(true);
     m_completed = false;
@@ -172,6 +182,7 @@ void dlgUP::onBusyChanged(bool running)
     if (running)
         return;
     m_focus.unlock();
+    m_log->showLog(m_session->log());
     if (!m_session->hasProgram())
         m_progressBar->setValue(0);
 }

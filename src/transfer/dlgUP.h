@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class LinkLog;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -66,6 +67,7 @@ private:
     QLabel *m_label1 = nullptr;
     QLabel *m_lblStatus = nullptr;
     QProgressBar *m_progressBar = nullptr;
+    LinkLog *m_log = nullptr;
 
     bool m_bActive = false;   // activated since InitUpLoad
     bool m_completed = false; // ended by the controller's end line

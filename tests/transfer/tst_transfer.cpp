@@ -1,6 +1,10 @@
 #include "link/AppContext.h"
+#include "link/RunControlSession.h"
+#include "link/TrafficLog.h"
 #include "sim/SimController.h"
+#include "support/FileBytes.h"
 #include "support/ScriptedPresenter.h"
+#include "transfer/LinkLog.h"
 #include "transfer/dlgDown.h"
 #include "transfer/dlgExe.h"
 
@@ -113,6 +117,7 @@ private slots:
     void download();
     void runControl_data();
     void runControl();
+    void logView();
 };
 
 void TestTransfer::download_data()
@@ -196,7 +201,7 @@ void TestTransfer::download()
     for (int i = 0; i < log->count(); ++i)
         lines << log->item(i)->text();
     QVERIFY2(lines.size() >= logTail.size(), qPrintable(lines.join(u'|')));
-    QCOMPARE(lines.mid(lines.size() - logTail.size()), logTail);
+    QVERIFY2(lines.mid(lines.size() - logTail.size()) == logTail, qPrintable(lines.join(u'|')));
     QVERIFY(log->selectedItems().isEmpty());
 
     QVERIFY(dlg.close());
@@ -225,12 +230,14 @@ void TestTransfer::runControl_data()
     QTest::newRow("channels 12 and 5 asked for") << QStringList() << QStringList{"ch 12", "ch 5"}
                                                  << QStringList{"CHINF:12", "CHINF:05"} << QStringList()
                                                  << kEmptyChannel << 0;
+    // After a run or stop: said, logged, and the state asked for again.
     QTest::newRow("start on channel 7")
         << QStringList() << QStringList{"ch 7", "click cmdStart", "sent Z:07"}
-        << QStringList{"CHINF:07", "LOAD:99", "Z:07"} << QStringList() << kEmptyChannel << 7;
+        << QStringList{"CHINF:07", "LOAD:99", "Z:07", "CHINF:07"} << QStringList() << kEmptyChannel << 7;
     QTest::newRow("start, then stop")
         << QStringList() << QStringList{"ch 7", "click cmdStart", "sent Z:07", "click cmdStop", "sent U07:"}
-        << QStringList{"CHINF:07", "LOAD:99", "Z:07", "LOAD:99", "U07:"} << QStringList() << kEmptyChannel << 0;
+        << QStringList{"CHINF:07", "LOAD:99", "Z:07", "CHINF:07", "LOAD:99", "U07:", "CHINF:07"}
+        << QStringList() << kEmptyChannel << 0;
     QTest::newRow("start refused: no Z")
         << QStringList{"fail:LOAD=!2"} << QStringList{"click cmdStart"} << QStringList{"LOAD:99"}
         << QStringList{"Mes011"} << kEmptyChannel << 0;
@@ -261,10 +268,21 @@ void TestTransfer::runControl()
     if (QTest::currentTestFailed())
         return;
     QTRY_VERIFY(!b.ctx.commands.waiting() && cmdStart->isEnabled());
-    QCOMPARE(b.sim->commands(), QStringList({"?:", "CHINF:01"}) + commands);
+    QTRY_COMPARE(b.sim->commands(), QStringList({"?:", "CHINF:01"}) + commands);
+    QTRY_VERIFY(!b.ctx.commands.waiting() && cmdStart->isEnabled());
     QVERIFY(b.shown(messages));
     QCOMPARE(dlg.findChild<QLabel *>(QStringLiteral("lblStatus"))->text(), status);
     QCOMPARE(b.sim->runningChannel(), running);
+    const QString result = dlg.findChild<QLabel *>(QStringLiteral("lblResult"))->text();
+    const QStringList log = dlg.session().log().lines();
+    if (commands.contains(QStringLiteral("Z:07"))) {
+        const QString done = commands.contains(QStringLiteral("U07:")) ? "stopped" : "started";
+        QVERIFY2(QRegularExpression(QStringLiteral("^Channel 07 %1 at \\d\\d:\\d\\d:\\d\\d$").arg(done))
+                     .match(result).hasMatch(), qPrintable(result));
+        QVERIFY2(log.contains(result) && log.contains(QStringLiteral(">Z:07[CR][LF]")), qPrintable(log.join(u'|')));
+    } else {
+        QVERIFY(result.isEmpty());
+    }
     // Free for other programs between operations.
     QVERIFY(!b.ctx.link.isOpen());
 
@@ -273,6 +291,38 @@ void TestTransfer::runControl()
     b.ctx.commands.reqChInfExe(3);
     QVERIFY(cmdStart->isEnabled());
     b.ctx.commands.endExchange();
+}
+
+// The log view of every link dialog: what it copies and what it saves.
+void TestTransfer::logView()
+{
+    TrafficLog log;
+    log.putMsg("#:\xb1\r\n", false);
+    log.putMsg("\x06\r", true);
+    log.putMsg("\n", true);
+    log.putNote(QStringLiteral("Channel 02 started at 10:41:07"));
+    log.putMsg("CHINF:02\r\n", false);
+    const QStringList lines{QString::fromUtf16(u">#:\uFF71[CR][LF]"), "<[ACK][CR][LF]", "",
+                            "Channel 02 started at 10:41:07", "", ">CHINF:02[CR][LF]"};
+    QCOMPARE(log.lines(), lines);
+
+    Bench b({});
+    LinkLog view(b.ctx.run.langIni);
+    view.showLog(log);
+    QCOMPARE(view.count(), int(lines.size()));
+    view.item(0)->setSelected(true);
+    view.item(3)->setSelected(true);
+    QCOMPARE(view.text(true), lines[0] + u'\n' + lines[3]);
+    QCOMPARE(view.text(false), lines.join(u'\n'));
+    // Saved as velomat-cli --log writes it: code page 932, CR LF.
+    QTemporaryDir dir;
+    QString error;
+    QVERIFY(view.saveTo(dir.filePath("link.log"), &error));
+    QCOMPARE(readBytes(dir.filePath("link.log")),
+             QByteArray(">#:\xb1[CR][LF]\r\n<[ACK][CR][LF]\r\n\r\nChannel 02 started at 10:41:07\r\n\r\n"
+                        ">CHINF:02[CR][LF]\r\n"));
+    QVERIFY(!view.saveTo(dir.filePath("no/such/folder/link.log"), &error));
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_MAIN(TestTransfer)
