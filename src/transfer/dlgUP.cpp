@@ -94,7 +94,10 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     connect(session, &UploadSession::logChanged, this,
             [this] { QTimer::singleShot(0, this, [this] { m_log->showLog(m_session->log()); }); });
     connect(session, &UploadSession::stateChanged, this, [this](const QString &reply) {
-        m_lblStatus->setText(ChannelState::text(reply, m_ctx.run.langIni));
+        const QString state = ChannelState::text(reply, m_ctx.run.langIni);
+        m_lblStatus->setText(state);
+        // Named by its caption, the state is what assistive tools describe.
+        m_lblStatus->setAccessibleDescription(state);
     });
     connect(session, &UploadSession::progress, this, [this](int lines, int total) {
         // More lines than announced: the bar grows with them.
@@ -128,7 +131,9 @@ void dlgUP::ShowDialog()
     const clsIniFile &langIni = m_ctx.run.langIni;
     setWindowTitle(langIni.GetINIStr(section(), QStringLiteral("Title001")));
     langIni.CaptionChange(this);
-    m_lblStatus->setAccessibleName(m_label1->text());
+    // The caption names the state (without its colon), as in the other
+    // link dialogs; the caption itself is only its label.
+    m_lblStatus->setAccessibleName(m_label1->text().remove(u':').remove(u'：').trimmed());
     m_progressBar->setAccessibleName(windowTitle());
     m_log->setAccessibleName(langIni.GetINIStr(QStringLiteral("LinkLog"), QStringLiteral("Cap004")));
     m_log->clear();

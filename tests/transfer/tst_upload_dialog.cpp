@@ -106,6 +106,10 @@ void TestUploadDialog::upload()
             QCOMPARE(dlg.windowTitle(), QStringLiteral("Upload"));
             QCOMPARE(cboCH->count(), 15);
             QTRY_VERIFY(!status->text().isEmpty()); // the state of channel 1
+            // Read out by assistive tools: named by its caption, the state as
+            // its description.
+            QCOMPARE(status->accessibleName(), QStringLiteral("Status"));
+            QCOMPARE(status->accessibleDescription(), status->text());
             QVERIFY(cmdUpLoad->isEnabled());
             cmdUpLoad->click();
             if (!action.isEmpty()) {
