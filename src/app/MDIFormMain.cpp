@@ -682,6 +682,8 @@ void MDIFormMain::mnuComTx_Click()
     // The dialog is modal: the active document cannot change meanwhile, and
     // the download takes its steps from it.
     dlgDown dialog(m_ctx, *this, form->windowTitle(), this);
+    // The step being sent is marked in the document and kept in view.
+    connect(&dialog, &dlgDown::stepShown, form, [form](int step) { form->selectCell(step, 1); });
     dialog.vFormInitialize();
     dialog.exec();
     updateMenus();

@@ -72,6 +72,12 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     m_progressBar = new QProgressBar(this);
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setTextVisible(false);
+    // "step 37 of 120", the time taken and the time still to go.
+    m_lblProgress = new QLabel(this);
+    m_lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    auto *progress = new QHBoxLayout;
+    progress->addWidget(m_progressBar, 1);
+    progress->addWidget(m_lblProgress);
 
     m_lstDbg = new LinkLog(m_ctx.run.langIni, this);
     m_lstDbg->setObjectName(QStringLiteral("lstDbg"));
@@ -80,7 +86,7 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(status);
-    layout->addWidget(m_progressBar);
+    layout->addLayout(progress);
     layout->addWidget(m_lstDbg, 1);
 
     connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgDown::comboCh_Click);
@@ -181,6 +187,8 @@ void dlgDown::cmdTx_Click()
 {
     m_progressBar->setRange(0, qMax(m_session->stepCount(), 1));
     m_progressBar->setValue(0);
+    m_lblProgress->clear();
+    m_progressText.start();
     m_session->start(selectedChannel());
 }
 
@@ -212,7 +220,12 @@ void dlgDown::updateView()
         for (int step : std::as_const(m_progressPending))
             m_progressBar->setValue(step);
         m_progressBar->setUpdatesEnabled(true);
+        const int step = m_progressPending.last();
         m_progressPending.clear();
+        if (step > 0) {
+            m_lblProgress->setText(m_progressText.text(m_ctx.run.langIni, step, m_progressBar->maximum()));
+            emit stepShown(step);
+        }
     }
     if (std::exchange(m_logPending, false))
         m_lstDbg->showLog(m_session->log());

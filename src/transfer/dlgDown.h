@@ -2,6 +2,7 @@
 
 
 #include "LinkDialogParts.h"
+#include "link/TransferProgress.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -47,6 +48,11 @@ public:
 
     DownloadSession &session() { return *m_session; }
 
+signals:
+    // The step whose request went out last, as the view shows it (at most
+    // every few tens of milliseconds): the document marks it.
+    void stepShown(int step);
+
 protected:
     void showEvent(QShowEvent *event) override;
     // Every way of closing (button, close box, Escape) comes here.
@@ -67,6 +73,8 @@ private:
     std::unique_ptr<DownloadSession> m_session;
     QComboBox *m_comboCh = nullptr;
     QLabel *m_lblStatus = nullptr;
+    QLabel *m_lblProgress = nullptr;
+    TransferProgress m_progressText;
     QProgressBar *m_progressBar = nullptr;
     LinkLog *m_lstDbg = nullptr;
     QPushButton *m_cmdTx = nullptr;

@@ -58,6 +58,11 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     m_progressBar = new QProgressBar(this);
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setValue(0);
+    m_lblProgress = new QLabel(this);
+    m_lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    auto *progress = new QHBoxLayout;
+    progress->addWidget(m_progressBar, 1);
+    progress->addWidget(m_lblProgress);
 
     m_cmdUpLoad = LinkDialogParts::button(QString::fromUtf16(u"ｱｯﾌﾟﾛｰﾄﾞ"), "cmdUpLoad", "Cap003", this);
     m_cmdStop = LinkDialogParts::button(QString::fromUtf16(u"中断"), "cmdStop", "Cap002", this);
@@ -75,7 +80,7 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frameTx);
     layout->addLayout(status);
-    layout->addWidget(m_progressBar);
+    layout->addLayout(progress);
     layout->addLayout(buttons);
     layout->addWidget(m_log, 1);
 
@@ -83,6 +88,8 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     connect(m_cmdUpLoad, &QPushButton::clicked, this, [this] {
         m_completed = false;
         m_progressBar->setValue(0);
+        m_lblProgress->clear();
+        m_progressText.start();
         m_session->start(selectedChannel());
     });
     connect(m_cmdStop, &QPushButton::clicked, this, [this] { m_session->stop(); });
@@ -103,6 +110,7 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
         // More lines than announced: the bar grows with them.
         m_progressBar->setMaximum(qMax(total, 1));
         m_progressBar->setValue(lines);
+        m_lblProgress->setText(m_progressText.text(m_ctx.run.langIni, lines, qMax(total, lines)));
     });
     connect(session, &UploadSession::finished, this, [this] {
         // A program read whole closes the dialog; the caller makes it a

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LinkDialogParts.h"
+#include "link/TransferProgress.h"
 #include "program/ProgCell.h"
 
 #include <QDialog>
@@ -67,6 +68,8 @@ private:
     QLabel *m_label1 = nullptr;
     QLabel *m_lblStatus = nullptr;
     QProgressBar *m_progressBar = nullptr;
+    QLabel *m_lblProgress = nullptr;
+    TransferProgress m_progressText;
     LinkLog *m_log = nullptr;
 
     bool m_bActive = false;   // activated since InitUpLoad

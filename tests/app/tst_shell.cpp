@@ -3,18 +3,18 @@
 #include "app/dlgWait.h"
 #include "config/clsIniFile.h"
 #include "link/AppContext.h"
-#include "sim/SimController.h"
-#include "ui/FrmProg.h"
-#include "ui/ProgGrid.h"
 #include "program/ProgramDocument.h"
+#include "sim/SimController.h"
 #include "support/AppFixture.h"
 #include "support/FileBytes.h"
+#include "ui/FrmProg.h"
+#include "ui/ProgGrid.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QPushButton>
-#include <QMdiArea>
 #include <QLabel>
+#include <QMdiArea>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -81,6 +81,7 @@ private slots:
     void uploadFromTheMenu_data();
     void uploadFromTheMenu();
     void channelRemembered();
+    void downloadMarksTheStep();
 };
 
 void TestShell::appWaitWaitsWithEventsRunning()
@@ -406,6 +407,43 @@ void TestShell::channelRemembered()
     f.item("mnuComUL")->trigger();
     QCOMPARE(openedAt, (QStringList{"dlgExe 01", "dlgUP 03"}));
     QCOMPARE(readBytes(f.dir.filePath("channel.cfg")), QByteArray("03\r\n"));
+}
+
+// During a download the step being sent is marked in the document.
+void TestShell::downloadMarksTheStep()
+{
+    SimController sim{SimOptions()};
+    QString error;
+    QVERIFY2(sim.start(&error), qPrintable(error));
+    AppFixture f(1, QStringLiteral("1"));
+    QVERIFY(attachCom8(f, sim.devicePath()));
+    AppContext &ctx = f.app.context();
+    FrmProg *form = f.main->makeNewForm(1);
+    form->document()->putSteps({{ProgCell{Catalogue::W, {"1"}}}, {ProgCell{Catalogue::W, {"2"}}},
+                                {ProgCell{Catalogue::W, {"3"}}}});
+    form->selectCell(1, 1);
+    f.main->updateMenus();
+
+    QList<int> marked;
+    QTimer poll;
+    poll.start(20);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        QWidget *dlg = QApplication::activeModalWidget();
+        if (!dlg || dlg->objectName() != QLatin1String("dlgDown") || ctx.commands.waiting())
+            return;
+        if (sim.program(1).isEmpty()) {
+            connect(form->grid()->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                    [&](const QModelIndex &current) { marked << current.row(); });
+            dlg->findChild<QPushButton *>(QStringLiteral("cmdTx"))->click();
+            return;
+        }
+        poll.stop();
+        QTest::keyClick(dlg, Qt::Key_Escape);
+    });
+    f.item("mnuComTx")->trigger();
+    QCOMPARE(sim.program(1), (QStringList{"W:1", "W:2", "W:3"}));
+    QVERIFY(!marked.isEmpty());
+    QCOMPARE(marked.last(), form->document()->index(3, 1).row());
 }
 
 QTEST_MAIN(TestShell)

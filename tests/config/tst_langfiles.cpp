@@ -26,7 +26,7 @@ const KeyRange kKeys[] = {
     {"dlgData", "Mes", 1, 6, 3},       {"dlgComSetup", "Title", 1, 1, 3},
     {"dlgComSetup", "Cap", 1, 11, 3},  {"dlgExe", "Title", 1, 1, 3},
     {"dlgExe", "Cap", 1, 4, 3},        {"dlgDown", "Title", 1, 1, 3},
-    {"dlgDown", "Cap", 1, 5, 3},       {"dlgDown", "Mes", 1, 2, 3},
+    {"dlgDown", "Cap", 1, 5, 3},       {"dlgDown", "Mes", 1, 4, 3},
     {"dlgUP", "Title", 1, 1, 3},       {"dlgUP", "Cap", 1, 4, 3},
     {"WaitLabel", "Mes", 1, 2, 3},     {"MsgBox", "Mes", 0, 21, 3},
     {"MsgBox", "Mes", 50, 55, 3},      {"Tool", "Mes", 0, 17, 3},

@@ -1,5 +1,6 @@
 #include "link/AppContext.h"
 #include "link/LinkSession.h"
+#include "link/TransferProgress.h"
 #include "sim/Pty.h"
 #include "sim/SimController.h"
 #include "support/SimLine.h"
@@ -134,6 +135,8 @@ class TestLink : public QObject
 private slots:
     void framing_data();
     void framing();
+    void progressText_data();
+    void progressText();
     void errorReplies_data();
     void errorReplies();
     void chains_data();
@@ -204,6 +207,30 @@ void TestLink::framing()
     QCOMPARE(got, lines);
     QCOMPARE(link.rxBuffer(), rest);
     QCOMPARE(link.eolKind(), eolKind);
+}
+
+void TestLink::progressText_data()
+{
+    QTest::addColumn<int>("done");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("nothing yet") << 0 << 120 << qint64(0) << "step 0 of 120";
+    QTest::newRow("the rest at the pace so far")
+        << 37 << 120 << qint64(12000) << "step 37 of 120  0:12 elapsed, about 0:27 left";
+    QTest::newRow("done") << 120 << 120 << qint64(61400) << "step 120 of 120  1:01 elapsed, about 0:00 left";
+    QTest::newRow("past an hour") << 1 << 2 << qint64(3661000) << "step 1 of 2  1:01:01 elapsed, about 1:01:01 left";
+}
+
+// What stands beside a transfer's progress bar (English words without a
+// language file).
+void TestLink::progressText()
+{
+    QFETCH(int, done);
+    QFETCH(int, total);
+    QFETCH(qint64, elapsedMs);
+    QFETCH(QString, text);
+    QCOMPARE(TransferProgress::text(clsIniFile(QString()), done, total, elapsedMs), text);
 }
 
 void TestLink::errorReplies_data()

@@ -195,6 +195,9 @@ void TestTransfer::download()
     QTRY_VERIFY(!b.ctx.commands.waiting() && cmdTx->isEnabled());
     QCOMPARE(b.sim->commands(), QStringList({"?:", "CHINF:01"}) + commands);
     QCOMPARE(values, progress);
+    // Beside the bar, in numbers.
+    if (progress.endsWith(3))
+        QVERIFY(dlg.findChild<QLabel *>(QStringLiteral("lblProgress"))->text().startsWith("step 3 of 3  0:0"));
     QVERIFY(b.shown(messages));
     QVERIFY(!cmdStop->isEnabled());
     QStringList lines;
