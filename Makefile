@@ -34,7 +34,7 @@ run: build
 # Three at a time on two cores: the tests spend most of their time waiting
 # on simulated serial lines and timers, not computing.
 test: build
-	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --parallel 3
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure --parallel 3 --timeout 300
 
 # Every test again on a build with AddressSanitizer and UndefinedBehavior-
 # Sanitizer: a memory error, a leak or undefined behaviour fails the test.

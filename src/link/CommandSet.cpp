@@ -3,6 +3,7 @@
 #include "Channel.h"
 #include "SerialLink.h"
 #include "TrafficLog.h"
+#include "program/ProgramDocument.h"
 #include "config/Messages.h"
 #include "config/TextCodec.h"
 
@@ -65,11 +66,13 @@ void CommandSet::send(const QByteArray &command, Awaiting awaited)
 
 void CommandSet::resetLink()
 {
+    m_channel = 0;
     send("?:", Awaiting::Reset);
 }
 
 void CommandSet::startCommCheck()
 {
+    m_channel = 0;
     send("?:", Awaiting::CommCheck);
 }
 
@@ -79,6 +82,7 @@ void CommandSet::reqChInfDown(int ch)
         m_down->dispChInf(QString());
         m_down->comWait(true, ChannelInfoMode);
     }
+    m_channel = ch;
     send(Channel::command("CHINF:", ch), Awaiting::ChInfDown);
 }
 
@@ -88,6 +92,7 @@ void CommandSet::reqChInfExe(int ch)
         m_exe->dispChInf(QString());
         m_exe->comWait(true);
     }
+    m_channel = ch;
     send(Channel::command("CHINF:", ch), Awaiting::ChInfExe);
 }
 
@@ -95,6 +100,7 @@ void CommandSet::reqChInfUp(int ch)
 {
     if (m_up)
         m_up->DispStatus(QString());
+    m_channel = ch;
     send(Channel::command("CHINF:", ch), Awaiting::ChInfUp);
 }
 
@@ -104,6 +110,8 @@ void CommandSet::reqLoad(int ch)
         m_exe->comWait(true);
     else if (m_down)
         m_down->comWait(true, DownloadMode);
+    // LOAD:99 is run control's: the channel is the one to start or stop.
+    m_channel = ch == Channel::kRunControl && m_exe ? m_exe->selectedChannel() : ch;
     send(Channel::command("LOAD:", ch), Awaiting::Load);
 }
 
@@ -141,6 +149,7 @@ void CommandSet::sendStop()
 
 void CommandSet::reqUpload(int ch)
 {
+    m_channel = ch;
     send(Channel::command("UPLOAD:", ch), Awaiting::UpLine);
 }
 
@@ -176,7 +185,12 @@ bool CommandSet::checkErrorReply(const QByteArray &line)
     if (message < 0)
         return false;
     emit errorReplied(line, message);
-    showMessage(message);
+    // The message table's text, then where, and the controller's own code.
+    m_link.closeIfPending();
+    m_messages.show(Messages::entry(message).kind, MsgButtons::Ok,
+                    m_messages.messageText(message) + QStringLiteral("\n\n")
+                        + located(m_where, m_messages.keyText(QStringLiteral("Mes081"))
+                                               .arg(TrafficLog::visible(line))));
     return true;
 }
 
@@ -184,6 +198,14 @@ void CommandSet::showMessage(int no)
 {
     m_link.closeIfPending();
     m_messages.showMessage(no);
+}
+
+void CommandSet::showWithCount(const QString &text, int steps)
+{
+    m_link.closeIfPending();
+    m_messages.show(MsgKind::Information, MsgButtons::Ok,
+                    text + QStringLiteral("\n\n")
+                        + m_messages.keyText(QStringLiteral("Mes084")).arg(Channel::text(m_channel)).arg(steps));
 }
 
 void CommandSet::showKey(const char *key)
@@ -200,8 +222,25 @@ void CommandSet::showWithReason(const char *key, const QString &reason)
                     text.contains(QLatin1String("%1")) ? text.arg(reason) : text + u'\n' + reason);
 }
 
+QString CommandSet::located(const QString &where, const QString &what)
+{
+    return where.isEmpty() ? what : where + QStringLiteral(": ") + what;
+}
+
+QString CommandSet::where() const
+{
+    if (!Channel::isValid(m_channel))
+        return QString();
+    if (m_awaiting == Awaiting::Step)
+        return m_messages.keyText(QStringLiteral("Mes083"))
+            .arg(Channel::text(m_channel), ProgramDocument::stepLabel(m_sendStepNo));
+    return m_messages.keyText(QStringLiteral("Mes082")).arg(Channel::text(m_channel));
+}
+
 void CommandSet::dispatchReply(const QByteArray &line)
 {
+    // Where the answer belongs, before its handler ends the exchange.
+    m_where = where();
     switch (m_awaiting) {
     case Awaiting::Nothing:
         // Nothing awaited: only an error reply has something to say.
@@ -245,6 +284,7 @@ void CommandSet::onCommCheckReply(const QByteArray &line)
             m_wait->closeWait();
         return;
     }
+    m_channel = 1;
     send(Channel::command("CHINF:", 1), Awaiting::CommCheckChInf);
 }
 
@@ -337,7 +377,7 @@ void CommandSet::onRemoteReply(const QByteArray &line)
     endExchange();
     if (!checkErrorReply(line)) {
         emit downloadCompleted();
-        showMessage(DownloadCompleteMessage);
+        showWithCount(m_messages.messageText(DownloadCompleteMessage), m_steps ? m_steps->getStep() : 0);
     }
     if (m_down)
         m_down->comWait(false, DownloadMode);
@@ -392,7 +432,7 @@ void CommandSet::onUpLineReply(const QByteArray &line)
         if (m_up && m_up->linesTaken() == 0) {
             showKey("Mes072");
         } else {
-            showKey("Mes021");
+            showWithCount(m_messages.keyText(QStringLiteral("Mes021")), m_up ? m_up->linesTaken() : 0);
         }
         if (m_up)
             m_up->uploadFinished();
@@ -470,14 +510,20 @@ void CommandSet::abandonExchange()
 void CommandSet::onReplyTimeout()
 {
     const Awaiting was = m_awaiting;
+    const QString at = where();
     // Told first, unlocked next; the message comes last, so that an answer
     // arriving while it is shown finds no exchange open.
     emit timedOut(m_lastCommand);
     abandonExchange();
     // A refused line or a stop has already been reported: the silence after
     // its NG ends the upload without a second message.
-    if (was != Awaiting::Ng)
-        showMessage(NoAnswerMessage);
+    if (was != Awaiting::Ng) {
+        m_link.closeIfPending();
+        m_messages.show(Messages::entry(NoAnswerMessage).kind, MsgButtons::Ok,
+                        m_messages.messageText(NoAnswerMessage) + QStringLiteral("\n\n")
+                            + located(at, m_messages.keyText(QStringLiteral("Mes085"))
+                                              .arg(TrafficLog::visible(m_lastCommand))));
+    }
 }
 
 void CommandSet::onPortLost(const QString &reason)

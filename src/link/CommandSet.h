@@ -162,6 +162,13 @@ private:
     void onUpLineReply(const QByteArray &line);
     void onNgReply(const QByteArray &line);
     bool runControlMode() const;
+    // "Channel 02" (", step 037" while a step is awaited); empty with no
+    // channel yet.
+    QString where() const;
+    // "where: what", or what alone without a where.
+    static QString located(const QString &where, const QString &what);
+    // An information text, then the channel and the step count.
+    void showWithCount(const QString &text, int steps);
 
     // The operation's views, attached by its session.
     void attach(WaitView *wait, DownView *down, ExeView *exe, UpView *up, StepSource *steps);
@@ -176,5 +183,9 @@ private:
     StepSource *m_steps = nullptr;
     Awaiting m_awaiting = Awaiting::Nothing;
     int m_sendStepNo = 0;
+    // The channel of the exchange and, for an answer, where it belongs
+    // ("Channel 02, step 037"), for the messages.
+    int m_channel = 0;
+    QString m_where;
     QByteArray m_lastCommand;
 };
