@@ -32,6 +32,7 @@ struct Journal : MessagePresenter
                 && text.startsWith(messages->keyText(QLatin1String(key))))
                 entry = QStringLiteral("key ") + QLatin1String(key);
         log << entry;
+        texts << text;
         if (duringMessage)
             duringMessage();
         return MsgAnswer::Ok;
@@ -40,6 +41,7 @@ struct Journal : MessagePresenter
     const Messages *messages = nullptr;
     std::function<void()> duringMessage;
     QStringList log;
+    QStringList texts; // every message as shown
 };
 
 // Every view of the command set at once, each call journaled; a test opens
@@ -144,6 +146,8 @@ private slots:
     void errorReplies();
     void chains_data();
     void chains();
+    void messagesSayWhere_data();
+    void messagesSayWhere();
     void timeoutShowsMessageLast();
     void messageBoxCannotReenter();
     void overTheLine_data();
@@ -318,16 +322,16 @@ void TestLink::chains_data()
         << QStringList{"status \"\"", "> CHINF:07", "status \"N\"", "up.enabled 0"};
 }
 
-void TestLink::chains()
-{
-    QFETCH(QString, start);
-    QFETCH(QByteArrayList, replies);
-    QFETCH(QStringList, journal);
+namespace {
 
+// Starts the operation `start` ("load 2", "upload 1", "chinf 7", ...) on a
+// rig, hands in the replies, and gives the rig back to be looked at.
+std::unique_ptr<Rig> play(const QString &start, const QByteArrayList &replies)
+{
     const QStringList words = start.split(u' ');
     const bool upload = words[0].startsWith(QLatin1String("upload")) || words[0] == QLatin1String("chinfup");
-    Rig rig(upload ? SerialLink::Route::Upload : SerialLink::Route::Replies);
-    CommandSet &c = rig.commands;
+    auto rig = std::make_unique<Rig>(upload ? SerialLink::Route::Upload : SerialLink::Route::Replies);
+    CommandSet &c = rig->commands;
     const int ch = words.value(1).toInt();
     if (start == QLatin1String("check")) {
         c.startCommCheck();
@@ -336,8 +340,8 @@ void TestLink::chains()
     } else if (words[0] == QLatin1String("chinf")) {
         c.reqChInfDown(ch);
     } else if (start == QLatin1String("run") || start == QLatin1String("stop")) {
-        rig.views.start = start == QLatin1String("run");
-        rig.views.stop = !rig.views.start;
+        rig->views.start = start == QLatin1String("run");
+        rig->views.stop = !rig->views.start;
         c.reqLoad(99);
     } else if (words[0] == QLatin1String("upload")) {
         c.reqUpload(ch);
@@ -347,10 +351,50 @@ void TestLink::chains()
         c.reqChInfUp(ch);
     }
     for (const QByteArray &reply : replies)
-        rig.link.receiveText(reply + '\r');
-    QVERIFY2(rig.journal.log == journal, qPrintable(rig.journal.log.join(u'|')));
-    QVERIFY(!c.waiting());
-    QVERIFY(!rig.link.replyTimerActive());
+        rig->link.receiveText(reply + '\r');
+    return rig;
+}
+
+} // namespace
+
+void TestLink::chains()
+{
+    QFETCH(QString, start);
+    QFETCH(QByteArrayList, replies);
+    QFETCH(QStringList, journal);
+
+    const auto rig = play(start, replies);
+    QVERIFY2(rig->journal.log == journal, qPrintable(rig->journal.log.join(u'|')));
+    QVERIFY(!rig->commands.waiting());
+    QVERIFY(!rig->link.replyTimerActive());
+}
+
+void TestLink::messagesSayWhere_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QByteArrayList>("replies");
+    QTest::addColumn<QString>("said"); // the end of the last message
+    using L = QByteArrayList;
+    QTest::newRow("a step refused: channel, step and code")
+        << "load 2" << L{"\x06", "\x06", "!5"} << "\n\nChannel 02, step 001: the controller answered !5";
+    QTest::newRow("a state refused") << "chinf 7" << L{"!3"} << "\n\nChannel 07: the controller answered !3";
+    QTest::newRow("a download complete: channel and steps")
+        << "load 2" << L{"\x06", "\x06", "\x06", "\x06", "\x06", "\x06"} << "\n\nChannel 02, 3 steps";
+    QTest::newRow("an upload complete") << "upload 4" << L{"H:A", "H:A", ""} << "\n\nChannel 04, 2 steps";
+    QTest::newRow("run control names the channel to start, not 99")
+        << "run" << L{"!2"} << "\n\nChannel 03: the controller answered !2";
+}
+
+// The numbered message first, then where it happened and what the
+// controller said.
+void TestLink::messagesSayWhere()
+{
+    QFETCH(QString, start);
+    QFETCH(QByteArrayList, replies);
+    QFETCH(QString, said);
+    const auto rig = play(start, replies);
+    QVERIFY(!rig->journal.texts.isEmpty());
+    QVERIFY2(rig->journal.texts.last().endsWith(said), qPrintable(rig->journal.texts.last()));
 }
 
 void TestLink::timeoutShowsMessageLast()
