@@ -143,6 +143,9 @@ void LinkSession::onTimedOut(const QByteArray &command)
 
 void LinkSession::onPortFailed(const QString &reason)
 {
+    // Kept with the traffic, in the words the user was shown.
+    if (m_open)
+        note(reason);
     Result r;
     r.outcome = Outcome::PortFailed;
     r.reason = reason;

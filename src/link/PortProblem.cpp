@@ -90,6 +90,13 @@ QString PortProblem::fromErrno(int error, const QString &device, const clsIniFil
     }
 }
 
+QString PortProblem::lost(const QString &device, const QString &errorString, const clsIniFile *lang)
+{
+    if (!QFile::exists(device))
+        return say(lang, 9, "went away (unplugged or switched off)");
+    return say(lang, 10, "stopped working (the system said: %1)").arg(errorString);
+}
+
 QString PortProblem::owningGroup(const QString &device)
 {
     struct stat st;

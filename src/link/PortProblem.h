@@ -27,6 +27,12 @@ public:
     static QString fromErrno(int error, const QString &device,
                              const clsIniFile *lang = nullptr);
 
+    // Why an open device stopped working in the middle of an exchange: gone
+    // (an adapter pulled out), or, while it is still there, what the system
+    // said about it.
+    static QString lost(const QString &device, const QString &errorString,
+                        const clsIniFile *lang = nullptr);
+
     // The name of the group that owns the device (links followed); empty
     // when it cannot be found out.
     static QString owningGroup(const QString &device);

@@ -209,7 +209,8 @@ void SerialLink::onPortError(QSerialPort::SerialPortError error)
         || error == QSerialPort::WriteError;
     if (!lost || !m_port.isOpen())
         return;
-    m_lastError = m_openLine.device + QStringLiteral(": ") + m_port.errorString();
+    m_lastError = m_openLine.device + QStringLiteral(": ")
+        + PortProblem::lost(m_openLine.device, m_port.errorString(), m_lang);
     const QString reason = m_lastError;
     ++m_portLosses;
     closePort();

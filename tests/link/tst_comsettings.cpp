@@ -392,6 +392,12 @@ void TestComSettings::errnoTexts()
         QCOMPARE(PortProblem::owningGroup(device), group);
     }
     QCOMPARE(PortProblem::fromErrno(error, device), text);
+    // Gone mid-exchange: said so, or, while still there, with the system's
+    // words.
+    QCOMPARE(PortProblem::lost(device, QStringLiteral("Input/output error")),
+             QStringLiteral("stopped working (the system said: Input/output error)"));
+    QCOMPARE(PortProblem::lost(device + QStringLiteral(".gone"), QStringLiteral("Input/output error")),
+             QStringLiteral("went away (unplugged or switched off)"));
 }
 
 void TestComSettings::dialogOpens()
