@@ -297,7 +297,17 @@ void MDIFormMain::fillWindowMenu()
 
 void MDIFormMain::fitIntoArea(QMdiSubWindow *window)
 {
-    const QRect area = m_mdiArea->viewport()->rect();
+    QRect area = m_mdiArea->viewport()->rect();
+    // Left of the command table where it lies over the window area, so
+    // that it does not cover the document's title buttons (unless that
+    // would leave the document too narrow to work in).
+    if (m_frmCmd && m_frmCmd->isVisible()) {
+        const QRect table(m_mdiArea->viewport()->mapFromGlobal(m_frmCmd->frameGeometry().topLeft()),
+                          m_frmCmd->frameGeometry().size());
+        const int left = table.left() - 1;
+        if (table.intersects(area) && left - area.left() >= area.width() / 2)
+            area.setRight(left);
+    }
     QRect frame = window->geometry();
     frame.setSize(frame.size().boundedTo(area.size()));
     // Where another document already sits, one title bar further down and

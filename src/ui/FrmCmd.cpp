@@ -13,6 +13,9 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 QMimeData *LstCmd::mimeData(const QList<QListWidgetItem *> &items) const
@@ -79,6 +82,9 @@ void FrmCmd::initList()
     m_langIni.CaptionChange(this);
 
     QSize size(Twips::toPixelsX(3000, this), Twips::toPixelsY(9300, this));
+    // Wide enough for the title beside the title bar's buttons.
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    size.setWidth(qMax(size.width(), fontMetrics().horizontalAdvance(windowTitle()) + 5 * titleBar));
     if (QScreen *s = screen()) {
         // At the right edge, but below the main window's title bar and menu
         // bar, whose buttons and menus it would otherwise cover.
@@ -105,6 +111,25 @@ void FrmCmd::initList()
         item->setData(Qt::UserRole, cmd);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
     }
+}
+
+void FrmCmd::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The frame is known only once the window manager has put one around
+    // the window.
+    QTimer::singleShot(100, this, &FrmCmd::keepFrameOnScreen);
+}
+
+void FrmCmd::keepFrameOnScreen()
+{
+    QScreen *s = screen();
+    if (!s || !isVisible())
+        return;
+    const QRect g = s->availableGeometry();
+    const QRect frame = frameGeometry();
+    if (frame.right() > g.right())
+        move(pos() - QPoint(frame.right() - g.right(), 0));
 }
 
 void FrmCmd::LstCmd_DblClick(QListWidgetItem *item)

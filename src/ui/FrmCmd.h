@@ -47,9 +47,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void LstCmd_DblClick(QListWidgetItem *item);
+    // Once the window manager has framed the window: the frame too inside
+    // the screen's right edge.
+    void keepFrameOnScreen();
 
     const Catalogue &m_catalogue;
     const clsIniFile &m_langIni;
