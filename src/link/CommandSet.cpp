@@ -1,6 +1,7 @@
 #include "CommandSet.h"
 
 #include "Channel.h"
+#include "LineValues.h"
 #include "SerialLink.h"
 #include "TrafficLog.h"
 #include "program/ProgramDocument.h"
@@ -293,7 +294,12 @@ void CommandSet::onCommCheckChInfReply(const QByteArray &line)
     endExchange();
     if (!checkErrorReply(line)) {
         emit commCheckPassed();
-        showKey("Mes000");
+        // Which port and line settings answered.
+        m_link.closeIfPending();
+        m_messages.show(MsgKind::Information, MsgButtons::Ok,
+                        m_messages.keyText(QStringLiteral("Mes000")) + QStringLiteral("\n\n")
+                            + m_messages.keyText(QStringLiteral("Mes086"))
+                                  .arg(m_link.line().device, LineValues::text(m_link.line())));
     }
     if (m_wait)
         m_wait->closeWait();

@@ -1,5 +1,6 @@
 #include "LineValues.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -47,6 +48,18 @@ QStringList LineValues::words(Parameter parameter)
         return numbers(kStopBits);
     }
     return {};
+}
+
+QString LineValues::text(const SerialLine &line)
+{
+    const auto at = [](const auto &values, auto value) {
+        const auto it = std::find(values.begin(), values.end(), value);
+        return int(it - values.begin());
+    };
+    return QStringList{QString::number(line.baud),
+                       QString(QLatin1Char(kParityLetters[std::size_t(qMin(at(kParities, line.parity), 2))])),
+                       QString::number(int(line.dataBits)), QString::number(int(line.stopBits))}
+        .join(u',');
 }
 
 SerialLine LineValues::line(const QString &device, int baud, int parity, int data, int stop)

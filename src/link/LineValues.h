@@ -19,4 +19,7 @@ QStringList words(Parameter parameter);
 // first value.
 SerialLine line(const QString &device, int baud, int parity, int data, int stop);
 
+// The line's parameters in the settings' words: "9600,N,8,1".
+QString text(const SerialLine &line);
+
 } // namespace LineValues

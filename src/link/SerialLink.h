@@ -102,6 +102,8 @@ public:
     }
 
     QString lastError() const { return m_lastError; }
+    // The port and line the next send uses.
+    const SerialLine &line() const { return m_line; }
     // The run's language file, for why a port cannot be opened; English
     // words without one.
     void setLanguage(const clsIniFile *lang) { m_lang = lang; }

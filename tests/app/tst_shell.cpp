@@ -230,6 +230,10 @@ void TestShell::linkCheckFromTheMenu()
     const QString expected = f.app.context().messages.keyText(key);
     QVERIFY2(f.presenter.shown[0].text.startsWith(expected.left(expected.indexOf(QLatin1String("%1")))),
              qPrintable(f.presenter.shown[0].text));
+    // A check that passed says which port and line settings answered.
+    if (key == QLatin1String("Mes000"))
+        QVERIFY2(f.presenter.shown[0].text.endsWith(QStringLiteral("Port %1, 9600,N,8,1").arg(device)),
+                 qPrintable(f.presenter.shown[0].text));
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(!f.app.context().link.isOpen());
     QVERIFY(f.main->isEnabled());

@@ -1,6 +1,7 @@
 #include "config/clsIniFile.h"
 #include "link/ComSettings.h"
 #include "link/LastChannel.h"
+#include "link/LineValues.h"
 #include "link/PortProblem.h"
 #include "support/FileBytes.h"
 #include "transfer/dlgComSetup.h"
@@ -227,6 +228,8 @@ void TestComSettings::settingsText()
     settings.applyComSettings();
     const SerialLine expected{QStringLiteral("/dev/ttyTEST"), baud, parity, data, stop};
     QCOMPARE(settings.appliedLine(), expected);
+    // The applied line says the same words (link check names them).
+    QCOMPARE(LineValues::text(settings.appliedLine()), text);
 
     // Port 0: the line stays as it was.
     settings.setComSettings(record(0, 1, 1, 1, 1));
