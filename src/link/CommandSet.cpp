@@ -427,8 +427,8 @@ void CommandSet::onUpLineReply(const QByteArray &line)
         m_link.closeIfPending();
         m_messages.show(MsgKind::Information, MsgButtons::Ok,
                         m_messages.keyText(QStringLiteral("Mes001")) + u'\n'
-                            + m_messages.keyText(QStringLiteral("Mes071")).arg(lineNo)
-                            + TrafficLog::visible(line));
+                            + m_messages.keyText(QStringLiteral("Mes071"))
+                                  .arg(QString::number(lineNo), TrafficLog::visible(line)));
         return;
     }
     case 0:

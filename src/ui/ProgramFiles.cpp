@@ -121,8 +121,8 @@ FrmProg *ProgramFiles::openProgramFile(const QString &path, int axisNum, int max
         const int no = result.status == ProgramFile::ReadResult::BadLine ? 18 : 20;
         m_messages.show(Messages::entry(no).kind, MsgButtons::Ok,
                         m_messages.messageText(no) + QStringLiteral("\n\n")
-                            + m_messages.keyText(QStringLiteral("Mes071")).arg(result.line)
-                            + result.reason);
+                            + m_messages.keyText(QStringLiteral("Mes071"))
+                                  .arg(QString::number(result.line), result.reason));
         return nullptr;
     }
 

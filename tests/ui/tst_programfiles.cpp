@@ -258,7 +258,8 @@ void TestProgramFiles::refusedFiles()
     QVERIFY(text.startsWith(f.app.context().run.langIni.GetINIStr("MsgBox", key)));
     // Where and why, as velomat-cli check says it.
     if (line > 0)
-        QVERIFY2(text.contains(u'\n' + f.app.context().messages.keyText("Mes071").arg(line)), qPrintable(text));
+        QVERIFY2(text.contains(u'\n' + f.app.context().messages.keyText("Mes071").arg(QString::number(line), QString())),
+                 qPrintable(text));
 }
 
 void TestProgramFiles::stepsPastTheLimitWarned()
