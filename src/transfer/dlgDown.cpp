@@ -75,8 +75,8 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     // "step 37 of 120", the time taken and the time still to go.
     m_lblProgress = new QLabel(this);
     m_lblProgress->setObjectName(QStringLiteral("lblProgress"));
-    auto *progress = new QHBoxLayout;
-    progress->addWidget(m_progressBar, 1);
+    auto *progress = new QVBoxLayout;
+    progress->addWidget(m_progressBar);
     progress->addWidget(m_lblProgress);
 
     m_lstDbg = new LinkLog(m_ctx.run.langIni, this);

@@ -58,10 +58,11 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     m_progressBar = new QProgressBar(this);
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setValue(0);
+    m_progressBar->setTextVisible(false); // the numbers stand below it
     m_lblProgress = new QLabel(this);
     m_lblProgress->setObjectName(QStringLiteral("lblProgress"));
-    auto *progress = new QHBoxLayout;
-    progress->addWidget(m_progressBar, 1);
+    auto *progress = new QVBoxLayout;
+    progress->addWidget(m_progressBar);
     progress->addWidget(m_lblProgress);
 
     m_cmdUpLoad = LinkDialogParts::button(QString::fromUtf16(u"ｱｯﾌﾟﾛｰﾄﾞ"), "cmdUpLoad", "Cap003", this);
