@@ -119,7 +119,7 @@ void ComSettings::scanPorts()
     // The map is read at every scan, so an edited ports.cfg counts at the
     // next start or the next opening of the settings.
     m_portMap.load(m_folder);
-    m_portMap.lookUpDevices();
+    m_portMap.lookUpDevices(m_byIdFolder);
 
     for (int n = 1; n <= PortMap::kPortCount; ++n) {
         const QString device = m_portMap.device(n);
@@ -134,6 +134,23 @@ void ComSettings::scanPorts()
                                                           m_lang);
         port.close();
     }
+}
+
+bool ComSettings::useStableName(int port)
+{
+    const QString stable = m_portMap.deviceInfo(port).byIdPath;
+    if (stable.isEmpty())
+        return false;
+    m_portMap.setDevice(port, stable);
+    if (!m_portMap.write(portMapPath()))
+        return false;
+    scanPorts();
+    return true;
+}
+
+QString ComSettings::portMapPath() const
+{
+    return ProgramFolder::file(m_folder, QString::fromLatin1(PortMap::kFileName));
 }
 
 void ComSettings::loadPortNo(const QString &text)

@@ -93,6 +93,14 @@ public:
     void setAppliedLine(const SerialLine &line) { m_applied = line; }
 
     const PortMap &portMap() const { return m_portMap; }
+    // Points port 1..8 at the stable name of its device (ports.cfg
+    // rewritten, the ports scanned again), so that the mapping survives
+    // re-plugging; false when there is none or the file cannot be written.
+    bool useStableName(int port);
+    // Where the port map is kept.
+    QString portMapPath() const;
+    // Where the system keeps the stable names (a test's own folder).
+    void setByIdFolder(const QString &folder) { m_byIdFolder = folder; }
     QString settingsFolder() const { return m_folder; }
 
 private:
@@ -105,4 +113,5 @@ private:
     std::array<QString, 8> m_problem;
     SerialLine m_applied;
     const clsIniFile *m_lang = nullptr;
+    QString m_byIdFolder = QString::fromLatin1(PortMap::kByIdFolder);
 };

@@ -3,6 +3,7 @@
 #include "config/AtomicFile.h"
 #include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
+#include "config/clsIniFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -123,12 +124,16 @@ void PortMap::lookUpDevices(const QString &byIdFolder)
             if (resolved(port.systemLocation()) == target) {
                 info.description = port.description();
                 info.manufacturer = port.manufacturer();
+                info.serialNumber = port.serialNumber();
+                info.vendorId = port.hasVendorIdentifier() ? port.vendorIdentifier() : 0;
+                info.productId = port.hasProductIdentifier() ? port.productIdentifier() : 0;
                 break;
             }
         }
         for (const QFileInfo &link : links) {
             if (link.canonicalFilePath() == target) {
                 info.byId = link.fileName();
+                info.byIdPath = link.absoluteFilePath();
                 break;
             }
         }
@@ -138,6 +143,37 @@ void PortMap::lookUpDevices(const QString &byIdFolder)
 PortDevice PortMap::deviceInfo(int port) const
 {
     return inRange(port) ? m_info[port - 1] : PortDevice();
+}
+
+QStringList PortMap::identity(int port, const clsIniFile &langIni) const
+{
+    if (!inRange(port))
+        return {};
+    const PortDevice &info = m_info[port - 1];
+    auto say = [&langIni](int number, const char *english) {
+        const QString text = langIni.GetINIStr(QStringLiteral("dlgComSetup"),
+                                               clsIniFile::numberedKey(u"Mes", number));
+        return text.isEmpty() ? QString::fromLatin1(english) : text;
+    };
+    QStringList lines;
+    QStringList adapter;
+    for (const QString &part : {info.manufacturer, info.description})
+        if (!part.isEmpty() && !adapter.contains(part))
+            adapter << part;
+    if (!adapter.isEmpty())
+        lines << say(1, "Adapter: %1").arg(adapter.join(QStringLiteral(", ")));
+    if (!info.serialNumber.isEmpty())
+        lines << say(2, "Serial number: %1").arg(info.serialNumber);
+    if (info.vendorId || info.productId)
+        lines << say(3, "USB vendor:product %1")
+                     .arg(QStringLiteral("%1:%2")
+                              .arg(info.vendorId, 4, 16, QChar(u'0'))
+                              .arg(info.productId, 4, 16, QChar(u'0')));
+    if (!info.byIdPath.isEmpty())
+        lines << say(4, "Stable name: %1").arg(info.byIdPath);
+    if (lines.isEmpty())
+        lines << say(5, "The system knows nothing more about this device.");
+    return lines;
 }
 
 QString PortMap::deviceText(int port) const

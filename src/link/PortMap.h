@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
+
+class clsIniFile;
 
 // What the system knows about the device behind a port.
 struct PortDevice
@@ -10,6 +13,10 @@ struct PortDevice
     QString description;  // as the system reports it; empty when unknown
     QString manufacturer; // empty when unknown
     QString byId;         // the stable name in /dev/serial/by-id; empty when none
+    QString byIdPath;     // the same with its folder
+    QString serialNumber; // the adapter's, empty when unknown
+    quint16 vendorId = 0; // USB ids, 0 when unknown
+    quint16 productId = 0;
 };
 
 // The serial devices that COM1..COM8 stand for. They are kept in ports.cfg
@@ -55,6 +62,11 @@ public:
     // The device and what is known about it, for the user:
     // "/dev/ttyUSB0 (USB serial cable)".
     QString deviceText(int port) const;
+    // What is known about the device of port 1..8, a line each, in the
+    // language file's words (section [dlgComSetup]): the adapter, its
+    // serial number, its USB ids and its stable name, or that the system
+    // knows nothing about it.
+    QStringList identity(int port, const clsIniFile &langIni) const;
 
 private:
     static bool inRange(int port) { return port >= 1 && port <= kPortCount; }

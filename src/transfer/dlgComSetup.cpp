@@ -27,7 +27,7 @@ QPushButton *makeButton(const QString &caption, const char *name, const char *ta
 } // namespace
 
 dlgComSetup::dlgComSetup(ComSettings &settings, const clsIniFile &langIni, QWidget *parent)
-    : QDialog(parent), m_settings(settings)
+    : QDialog(parent), m_settings(settings), m_langIni(langIni)
 {
     setObjectName(section());
     setModal(true);
@@ -158,11 +158,48 @@ QGroupBox *dlgComSetup::makePortFrame()
         grid->addWidget(opt, n - 1, 0);
         grid->addWidget(label, n - 1, 1);
     }
+    // The chosen port's adapter and stable name, the button that maps the
+    // port to that name, and where the map is kept.
+    m_lblIdentity = new QLabel(frame);
+    m_lblIdentity->setObjectName(QStringLiteral("lblIdentity"));
+    m_lblIdentity->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_cmdById = makeButton(QStringLiteral("Use the stable name"), "cmdById", "Cap012", frame);
+    QString where = m_langIni.GetINIStr(section(), QStringLiteral("Mes006"));
+    if (where.isEmpty())
+        where = QStringLiteral("Port map: %1");
+    auto *mapPath = new QLabel(where.arg(m_settings.portMapPath()), frame);
+    mapPath->setObjectName(QStringLiteral("lblPortMap"));
+    mapPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(m_lblIdentity, PortMap::kPortCount, 0, 1, 2);
+    grid->addWidget(m_cmdById, PortMap::kPortCount + 1, 0, 1, 2, Qt::AlignLeft);
+    grid->addWidget(mapPath, PortMap::kPortCount + 2, 0, 1, 2);
+    connect(m_cmdById, &QPushButton::clicked, this, &dlgComSetup::useStableName);
     connect(m_optPort, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked)
-            m_work.port = id;
+        if (!checked)
+            return;
+        m_work.port = id;
+        showIdentity(id);
     });
+    showIdentity(0);
     return frame;
+}
+
+void dlgComSetup::showIdentity(int port)
+{
+    const PortMap &map = m_settings.portMap();
+    m_lblIdentity->setText(port ? map.identity(port, m_langIni).join(u'\n') : QString());
+    const QString stable = map.deviceInfo(port).byIdPath;
+    m_cmdById->setEnabled(port && !stable.isEmpty() && stable != map.device(port));
+}
+
+void dlgComSetup::useStableName()
+{
+    const int port = m_work.port;
+    if (!m_settings.useStableName(port))
+        return;
+    if (auto *label = findChild<QLabel *>(QStringLiteral("lblPort%1").arg(port)))
+        label->setText(m_settings.portMap().deviceText(port));
+    showIdentity(port);
 }
 
 void dlgComSetup::select(QButtonGroup *group, int index)

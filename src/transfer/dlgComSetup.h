@@ -1,11 +1,14 @@
 #pragma once
 
+#include "config/clsIniFile.h"
 #include "link/ComSettings.h"
 
 #include <QDialog>
 
 class QButtonGroup;
 class QGroupBox;
+class QLabel;
+class QPushButton;
 class QPushButton;
 class clsIniFile;
 
@@ -38,7 +41,15 @@ private:
     void comReset_Click();
     void cmdOK_Click();
 
+    // What is known about the chosen port's device, and the button that
+    // puts its stable name into the port map.
+    void showIdentity(int port);
+    void useStableName();
+
     ComSettings &m_settings;
+    const clsIniFile m_langIni; // a copy: callers may pass a temporary
+    QLabel *m_lblIdentity = nullptr;
+    QPushButton *m_cmdById = nullptr;
     ComRecord m_work;
     QButtonGroup *m_optPort = nullptr;
     QButtonGroup *m_optBps = nullptr;

@@ -24,7 +24,7 @@ const KeyRange kKeys[] = {
     {"FrmCmd", "Title", 1, 1, 3},      {"FrmProg", "Mes", 1, 6, 3},
     {"dlgData", "Title", 1, 1, 3},     {"dlgData", "Cap", 1, 3, 3},
     {"dlgData", "Mes", 1, 6, 3},       {"dlgComSetup", "Title", 1, 1, 3},
-    {"dlgComSetup", "Cap", 1, 11, 3},  {"dlgExe", "Title", 1, 1, 3},
+    {"dlgComSetup", "Cap", 1, 12, 3},  {"dlgExe", "Title", 1, 1, 3},
     {"dlgExe", "Cap", 1, 4, 3},        {"dlgDown", "Title", 1, 1, 3},
     {"dlgDown", "Cap", 1, 5, 3},       {"dlgDown", "Mes", 1, 4, 3},
     {"dlgUP", "Title", 1, 1, 3},       {"dlgUP", "Cap", 1, 4, 3},
@@ -40,6 +40,7 @@ const KeyRange kKeys[] = {
     {"MsgBox", "Mes", 70, 86, 3},      {"FrmProg", "Mes", 7, 7, 3},
     {"PortProblem", "Mes", 1, 10, 3},   {"dlgExe", "Mes", 1, 2, 3},
     {"LinkLog", "Cap", 1, 4, 3},       {"LinkLog", "Mes", 1, 1, 3},
+    {"dlgComSetup", "Mes", 1, 6, 3},
 };
 
 } // namespace

@@ -86,6 +86,7 @@ class TestComSettings : public QObject
     Q_OBJECT
 
 private slots:
+    void stableName();
     void lastChannel_data();
     void lastChannel();
     void comCfg_data();
@@ -105,6 +106,46 @@ private slots:
     void dialogEdits_data();
     void dialogEdits();
 };
+
+// A port known by its stable name: what the settings dialog shows and the
+// button that writes the name into the port map, against a by-id folder of
+// the test's own.
+void TestComSettings::stableName()
+{
+    Folder folder;
+    const QString device = folder.file("ttyFAKE");
+    QVERIFY(writeBytes(device, ""));
+    const QString byId = folder.file("by-id");
+    QVERIFY(QDir().mkpath(byId));
+    const QString stable = byId + QStringLiteral("/usb-Maker_Cable_A1B2-if00-port0");
+    QVERIFY(QFile::link(device, stable));
+    QByteArray map = readBytes(folder.file("ports.cfg"));
+    map.replace(folder.file("absent3").toLocal8Bit(), device.toLocal8Bit());
+    QVERIFY(writeBytes(folder.file("ports.cfg"), map));
+
+    ComSettings settings(folder.dir.path());
+    settings.setByIdFolder(byId);
+    settings.scanPorts();
+    const clsIniFile english((QString()));
+    QCOMPARE(settings.portMap().identity(3, english), QStringList{"Stable name: " + stable});
+    QCOMPARE(settings.portMap().identity(4, english),
+             QStringList{"The system knows nothing more about this device."});
+
+    // The dialog's button: the map now names the stable link, the rest kept.
+    settings.setComSettings(record(3, 2, 1, 2, 1));
+    dlgComSetup dialog(settings, english);
+    auto *button = dialog.findChild<QPushButton *>(QStringLiteral("cmdById"));
+    QVERIFY(button && button->isEnabled());
+    QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("lblIdentity"))->text().contains(stable));
+    QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("lblPortMap"))->text().endsWith(folder.file("ports.cfg")));
+    button->click();
+    QCOMPARE(settings.portMap().device(3), stable);
+    QVERIFY(!button->isEnabled());
+    QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("lblPort3"))->text().startsWith(stable));
+    QVERIFY(readBytes(folder.file("ports.cfg")).contains("COM3=" + stable.toLocal8Bit() + "\r\n"));
+    QVERIFY(readBytes(folder.file("ports.cfg")).contains("COM4=" + folder.file("absent4").toLocal8Bit()));
+    QVERIFY(!settings.useStableName(4));
+}
 
 void TestComSettings::lastChannel_data()
 {
