@@ -18,6 +18,7 @@
 #include "transfer/dlgUP.h"
 #include "link/LinkCheck.h"
 #include "link/UploadSession.h"
+#include "LanguageMenu.h"
 #include "LinkDialogGuard.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmProg.h"
@@ -225,6 +226,7 @@ void MDIFormMain::buildMenus()
         // The check mark has already flipped: show what it now says.
         setMenuDispCmd(m_mnuDispCmd->isChecked());
     });
+    new LanguageMenu(m_ctx.run, m_mnuDisp->menu());
 
     m_mnuComm = addMenu(QStringLiteral("mnuComm"), u16(u"通信(&C)"), QStringLiteral("Cap002"));
     connect(m_mnuComm->menu(), &QMenu::aboutToShow, this, &MDIFormMain::mnuComm_Click);

@@ -1,6 +1,7 @@
 #include "RunContext.h"
 
 #include "ControllerType.h"
+#include "LanguageChoice.h"
 #include "ProgramFolder.h"
 
 void RunContext::chooseLanguage(const QString &folder, const QString &line)
@@ -8,7 +9,9 @@ void RunContext::chooseLanguage(const QString &folder, const QString &line)
     programFolder = folder;
     settingsFolder = ProgramFolder::settingsPath(folder);
     commandLine = line;
-    langNo = ControllerType::langNoFromCommandLine(line);
+    // Without an argument, the language chosen in View > Language, if any.
+    const QString chosen = line.trimmed().isEmpty() ? LanguageChoice::load(settingsFolder) : line;
+    langNo = ControllerType::langNoFromCommandLine(chosen);
     langIni.setINIFile(ProgramFolder::file(folder, ControllerType::languageFileName(langNo)));
 }
 

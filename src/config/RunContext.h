@@ -17,8 +17,9 @@ struct RunContext
     int axisNum = 1;       // 1..3, fixed when the controller type is confirmed
     int maxStep = 100;     // 100 for one axis, else 200
 
-    // Chooses the language from the command line and binds langIni to the
-    // language file in the program folder; settles the settings folder.
+    // Chooses the language from the command line (without one, from the
+    // choice kept in the settings folder) and binds langIni to the language
+    // file in the program folder; settles the settings folder.
     void chooseLanguage(const QString &folder, const QString &commandLine);
     // Fixes axisNum and maxStep for a controller type 1..3.
     void setControllerType(int type);

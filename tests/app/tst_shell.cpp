@@ -82,6 +82,7 @@ private slots:
     void uploadFromTheMenu();
     void channelRemembered();
     void downloadMarksTheStep();
+    void languageForTheNextStart();
 };
 
 void TestShell::appWaitWaitsWithEventsRunning()
@@ -453,6 +454,29 @@ void TestShell::downloadMarksTheStep()
     QCOMPARE(sim.program(1), (QStringList{"W:1", "W:2", "W:3"}));
     QVERIFY(!marked.isEmpty());
     QCOMPARE(marked.last(), form->document()->index(3, 1).row());
+}
+
+// View > Language: the choice is kept and used by the next start without a
+// language argument; an argument still wins.
+void TestShell::languageForTheNextStart()
+{
+    AppFixture f(1); // no argument: Japanese
+    QCOMPARE(f.app.context().run.langNo, 0);
+    auto *japanese = f.main->findChild<QAction *>(QStringLiteral("mnuLanguage0"));
+    auto *english = f.main->findChild<QAction *>(QStringLiteral("mnuLanguage1"));
+    QVERIFY(japanese && english);
+    QVERIFY(japanese->isChecked());
+    QCOMPARE(english->text(), QStringLiteral("English")); // each by its own name
+    english->trigger();
+    QCOMPARE(readBytes(f.dir.filePath("lang.cfg")), QByteArray("1\r\n"));
+    RunContext next;
+    next.chooseLanguage(f.dir.path(), QString());
+    QCOMPARE(next.langNo, 1);
+    next.chooseLanguage(f.dir.path(), QStringLiteral("0"));
+    QCOMPARE(next.langNo, 0);
+    QVERIFY(writeBytes(f.dir.filePath("lang.cfg"), "7\r\n")); // not a language: none chosen
+    next.chooseLanguage(f.dir.path(), QString());
+    QCOMPARE(next.langNo, 0);
 }
 
 QTEST_MAIN(TestShell)

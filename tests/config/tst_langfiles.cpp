@@ -36,7 +36,7 @@ const KeyRange kKeys[] = {
     {"MDIFormMain", "Cap", 30, 30, 3}, {"MsgBox", "Mes", 60, 61, 3},
     {"Tool", "Mes", 900, 900, 3},
     {"MDIFormMain", "Cap", 20, 24, 3}, {"MsgBox", "Mes", 56, 58, 3},
-    {"MDIFormMain", "Cap", 40, 44, 3}, {"MsgBox", "Mes", 62, 62, 3},
+    {"MDIFormMain", "Cap", 40, 44, 3}, {"MDIFormMain", "Cap", 50, 52, 3}, {"MsgBox", "Mes", 62, 62, 3},
     {"MsgBox", "Mes", 70, 86, 3},      {"FrmProg", "Mes", 7, 7, 3},
     {"PortProblem", "Mes", 1, 10, 3},   {"dlgExe", "Mes", 1, 2, 3},
     {"LinkLog", "Cap", 1, 4, 3},       {"LinkLog", "Mes", 1, 1, 3},
