@@ -2,7 +2,10 @@
 
 #include "config/clsIniFile.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -27,7 +30,14 @@ QString say(const clsIniFile *lang, int number, const char *english)
 }
 
 QString notPresent(const clsIniFile *lang) { return say(lang, 2, "not present"); }
-QString inUse(const clsIniFile *lang) { return say(lang, 3, "in use by another program"); }
+// "in use by another program", naming the program where the system tells
+// which one holds the device.
+QString inUse(const clsIniFile *lang, const QString &device)
+{
+    const QString text = say(lang, 3, "in use by another program");
+    const QString holder = PortProblem::holder(device);
+    return holder.isEmpty() ? text : text + QStringLiteral(" (") + holder + u')';
+}
 
 } // namespace
 
@@ -59,7 +69,7 @@ QString PortProblem::diagnose(const QString &device, QSerialPort::SerialPortErro
     // The device itself opens: QSerialPort refused because another program
     // holds the lock file or the exclusive mode of the port.
     if (error == QSerialPort::PermissionError)
-        return inUse(lang);
+        return inUse(lang, device);
     if (errorString.isEmpty())
         return say(lang, 7, "cannot be opened");
     return say(lang, 8, "cannot be opened: %1").arg(errorString);
@@ -74,7 +84,7 @@ QString PortProblem::fromErrno(int error, const QString &device, const clsIniFil
     case EIO: // a built-in port without hardware behind it
         return notPresent(lang);
     case EBUSY:
-        return inUse(lang);
+        return inUse(lang, device);
     case EACCES:
     case EPERM: {
         const QString group = owningGroup(device);
@@ -95,6 +105,34 @@ QString PortProblem::lost(const QString &device, const QString &errorString, con
     if (!QFile::exists(device))
         return say(lang, 9, "went away (unplugged or switched off)");
     return say(lang, 10, "stopped working (the system said: %1)").arg(errorString);
+}
+
+QString PortProblem::holder(const QString &device, const QString &procFolder)
+{
+    const QString target = QFileInfo(device).canonicalFilePath();
+    if (target.isEmpty())
+        return QString();
+    const qint64 self = QCoreApplication::applicationPid();
+    const QStringList pids = QDir(procFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &pid : pids) {
+        bool number = false;
+        const qint64 id = pid.toLongLong(&number);
+        if (!number || id == self)
+            continue;
+        // Only the processes the user may look into: the others keep their
+        // descriptors to themselves.
+        const QDir fds(procFolder + u'/' + pid + QStringLiteral("/fd"));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+            if (fd.symLinkTarget() != target)
+                continue;
+            QFile comm(procFolder + u'/' + pid + QStringLiteral("/comm"));
+            const QString name = comm.open(QIODevice::ReadOnly)
+                ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString();
+            return name.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                                  : QStringLiteral("%1, process %2").arg(name, pid);
+        }
+    }
+    return QString();
 }
 
 QString PortProblem::owningGroup(const QString &device)

@@ -33,6 +33,10 @@ public:
     static QString lost(const QString &device, const QString &errorString,
                         const clsIniFile *lang = nullptr);
 
+    // The program that holds the device open, "velomat-cli, process 1234",
+    // as far as the system lets the user see it; empty when none is seen.
+    static QString holder(const QString &device, const QString &procFolder = QStringLiteral("/proc"));
+
     // The name of the group that owns the device (links followed); empty
     // when it cannot be found out.
     static QString owningGroup(const QString &device);

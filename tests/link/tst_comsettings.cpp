@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
@@ -87,6 +88,7 @@ class TestComSettings : public QObject
 
 private slots:
     void stableName();
+    void holderNamed();
     void lastChannel_data();
     void lastChannel();
     void comCfg_data();
@@ -145,6 +147,24 @@ void TestComSettings::stableName()
     QVERIFY(readBytes(folder.file("ports.cfg")).contains("COM3=" + stable.toLocal8Bit() + "\r\n"));
     QVERIFY(readBytes(folder.file("ports.cfg")).contains("COM4=" + folder.file("absent4").toLocal8Bit()));
     QVERIFY(!settings.useStableName(4));
+}
+
+// A port in use: the program that holds it is named where the system
+// shows it (here a shell of this user's).
+void TestComSettings::holderNamed()
+{
+    Pty pty;
+    QVERIFY(!pty.path.isEmpty());
+    QCOMPARE(PortProblem::holder(pty.path), QString()); // this process does not count
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"),
+                                            QStringLiteral("exec 3<>\"$0\"; echo open; exec sleep 10"), pty.path});
+    QVERIFY(shell.waitForReadyRead(5000));
+    const QString holder = PortProblem::holder(pty.path);
+    QVERIFY2(holder.endsWith(QStringLiteral("process %1").arg(shell.processId())), qPrintable(holder));
+    shell.kill();
+    shell.waitForFinished();
+    QCOMPARE(PortProblem::holder(QStringLiteral("/nonexistent/tty")), QString());
 }
 
 void TestComSettings::lastChannel_data()
