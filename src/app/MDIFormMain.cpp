@@ -755,6 +755,10 @@ void MDIFormMain::mnuCommChk_Click()
     dlgWait wait(m_ctx.run.langIni, this);
     LinkCheck check(m_ctx);
     connect(&check, &LinkCheck::finished, &wait, &dlgWait::finish);
+    // The exchange as it goes, readable behind the result's message.
+    connect(&check, &LinkCheck::logChanged, &wait, [&wait, &check] {
+        QTimer::singleShot(0, &wait, [&wait, &check] { wait.showLog(check.log()); });
+    });
     check.start();
     wait.ShowDialog();
 }

@@ -1,11 +1,14 @@
 #include "dlgWait.h"
 
 #include "WaitLabel.h"
+#include "transfer/LinkLog.h"
+
+#include <QLayout>
 
 #include <QCloseEvent>
 
 dlgWait::dlgWait(const clsIniFile &langIni, QWidget *parent)
-    : QDialog(parent)
+    : QDialog(parent), m_langIni(langIni)
 {
     setObjectName(QStringLiteral("dlgWait"));
     setWindowTitle(QString());
@@ -20,6 +23,17 @@ void dlgWait::ShowDialog()
     if (m_finishing)
         return;
     exec();
+}
+
+void dlgWait::showLog(const TrafficLog &log)
+{
+    if (!m_log) {
+        m_log = new LinkLog(m_langIni, this);
+        m_log->setObjectName(QStringLiteral("lstLog"));
+        m_log->setAccessibleName(m_langIni.GetINIStr(QStringLiteral("LinkLog"), QStringLiteral("Cap004")));
+        layout()->addWidget(m_log);
+    }
+    m_log->showLog(log);
 }
 
 void dlgWait::finish()

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QPushButton>
 #include <QTimer>
@@ -225,8 +226,19 @@ void TestShell::linkCheckFromTheMenu()
         QVERIFY(QFile::remove(device));
     }
 
-    // The wait window is modal; the check closes it.
+    // The wait window is modal; the check closes it. While the result is
+    // shown, the exchange can be read behind it, the reset's "?:" first.
+    QStringList logged;
+    f.presenter.whilePresenting = [&] {
+        QCoreApplication::processEvents();
+        if (auto *log = f.main->findChild<QListWidget *>(QStringLiteral("lstLog")))
+            for (int row = 0; row < log->count(); ++row)
+                logged << log->item(row)->text();
+    };
     f.item("mnuCommChk")->trigger();
+    if (fault != QLatin1String("gone"))
+        QVERIFY2(logged.value(0) == QLatin1String(">?:[CR][LF]") && logged.contains(QStringLiteral(">CHINF:01[CR][LF]")),
+                 qPrintable(logged.join(u'|')));
     QCOMPARE(f.presenter.shown.size(), 1);
     const QString expected = f.app.context().messages.keyText(key);
     QVERIFY2(f.presenter.shown[0].text.startsWith(expected.left(expected.indexOf(QLatin1String("%1")))),

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 
 // Records every message box asked for and answers as told.
 class ScriptedPresenter : public MessagePresenter
@@ -24,6 +25,8 @@ public:
                 const QString &text) override
     {
         shown.append({kind, buttons, title, text});
+        if (whilePresenting)
+            whilePresenting();
         if (hold.count() > 0) {
             // As a modal box does: events go on while the user reads it.
             QEventLoop reading;
@@ -38,4 +41,5 @@ public:
     QList<int> answers; // taken in order; when empty: Ok, or Cancel for questions
     QList<Shown> shown;
     std::chrono::milliseconds hold{0}; // how long each box stays open
+    std::function<void()> whilePresenting; // called while each box is up
 };
