@@ -125,6 +125,11 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     m_viewTimer.setSingleShot(true);
     m_viewTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_viewTimer, &QTimer::timeout, this, &dlgDown::updateView);
+    // Before a failure's message is shown, the view catches up, so that
+    // the grid marks the step the message names.
+    connect(&m_ctx.commands, &CommandSet::errorReplied, this, &dlgDown::updateView);
+    connect(&m_ctx.commands, &CommandSet::timedOut, this, &dlgDown::updateView);
+    connect(&m_ctx.commands, &CommandSet::downloadCompleted, this, &dlgDown::updateView);
     connect(session, &DownloadSession::logChanged, this, [this] {
         m_logPending = true;
         if (!m_viewTimer.isActive())
@@ -224,7 +229,8 @@ void dlgDown::updateView()
         m_progressPending.clear();
         if (step > 0) {
             m_lblProgress->setText(m_progressText.text(m_ctx.run.langIni, step, m_progressBar->maximum()));
-            emit stepShown(step);
+            // `step` steps are answered: the next one is on its way.
+            emit stepShown(qMin(step + 1, m_progressBar->maximum()));
         }
     }
     if (std::exchange(m_logPending, false))

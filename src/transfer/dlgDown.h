@@ -49,8 +49,9 @@ public:
     DownloadSession &session() { return *m_session; }
 
 signals:
-    // The step whose request went out last, as the view shows it (at most
-    // every few tens of milliseconds): the document marks it.
+    // The step whose request went out last (the last one once all are
+    // answered), as the view shows it, at most every few tens of
+    // milliseconds and before any message: the document marks it.
     void stepShown(int step);
 
 protected:

@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <utility>
+
 namespace {
 
 QString readText(const QString &path)
@@ -82,6 +84,7 @@ private slots:
     void uploadFromTheMenu_data();
     void uploadFromTheMenu();
     void channelRemembered();
+    void downloadMarksTheStep_data();
     void downloadMarksTheStep();
     void languageForTheNextStart();
 };
@@ -432,10 +435,23 @@ void TestShell::channelRemembered()
 }
 
 // During a download the step being sent is marked in the document.
+void TestShell::downloadMarksTheStep_data()
+{
+    QTest::addColumn<QString>("fault"); // of the simulator, "fail-step N=REPLY"; empty: none
+    QTest::addColumn<int>("step");      // marked when the last message is shown
+    QTest::newRow("all three steps") << "" << 3;
+    QTest::newRow("the second step refused: marked as its message names it") << "1=!5" << 2;
+}
+
 void TestShell::downloadMarksTheStep()
 {
-    SimController sim{SimOptions()};
+    QFETCH(QString, fault);
+    QFETCH(int, step);
+    SimOptions options;
     QString error;
+    if (!fault.isEmpty())
+        options.faults << *SimFault::fromOption(QStringLiteral("fail-step"), fault, &error);
+    SimController sim(options);
     QVERIFY2(sim.start(&error), qPrintable(error));
     AppFixture f(1, QStringLiteral("1"));
     QVERIFY(attachCom8(f, sim.devicePath()));
@@ -447,13 +463,16 @@ void TestShell::downloadMarksTheStep()
     f.main->updateMenus();
 
     QList<int> marked;
+    int markedAtMessage = -1;
+    f.presenter.whilePresenting = [&] { markedAtMessage = form->grid()->currentIndex().row(); };
+    bool sent = false;
     QTimer poll;
     poll.start(20);
     connect(&poll, &QTimer::timeout, this, [&] {
         QWidget *dlg = QApplication::activeModalWidget();
         if (!dlg || dlg->objectName() != QLatin1String("dlgDown") || ctx.commands.waiting())
             return;
-        if (sim.program(1).isEmpty()) {
+        if (!std::exchange(sent, true)) {
             connect(form->grid()->selectionModel(), &QItemSelectionModel::currentChanged, this,
                     [&](const QModelIndex &current) { marked << current.row(); });
             dlg->findChild<QPushButton *>(QStringLiteral("cmdTx"))->click();
@@ -463,9 +482,10 @@ void TestShell::downloadMarksTheStep()
         QTest::keyClick(dlg, Qt::Key_Escape);
     });
     f.item("mnuComTx")->trigger();
-    QCOMPARE(sim.program(1), (QStringList{"W:1", "W:2", "W:3"}));
+    if (fault.isEmpty())
+        QCOMPARE(sim.program(1), (QStringList{"W:1", "W:2", "W:3"}));
     QVERIFY(!marked.isEmpty());
-    QCOMPARE(marked.last(), form->document()->index(3, 1).row());
+    QCOMPARE(markedAtMessage, form->document()->index(step, 1).row());
 }
 
 // View > Language: the choice is kept and used by the next start without a
