@@ -1,16 +1,10 @@
 #include "LanguageChoice.h"
 
-#include "AtomicFile.h"
-#include "ProgramFolder.h"
-
-#include <QFile>
+#include "SettingLine.h"
 
 QString LanguageChoice::load(const QString &settingsFolder)
 {
-    QFile file(ProgramFolder::file(settingsFolder, QString::fromLatin1(kFileName)));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    const QByteArray value = file.read(16).split('\r').first().split('\n').first().trimmed();
+    const QByteArray value = SettingLine::read(settingsFolder, kFileName);
     return value == "0" || value == "1" ? QString::fromLatin1(value) : QString();
 }
 
@@ -18,6 +12,5 @@ bool LanguageChoice::save(const QString &settingsFolder, int langNo)
 {
     if (langNo != 0 && langNo != 1)
         return false;
-    return AtomicFile::write(ProgramFolder::file(settingsFolder, QString::fromLatin1(kFileName)),
-                             QByteArray::number(langNo) + "\r\n");
+    return SettingLine::write(settingsFolder, kFileName, QByteArray::number(langNo));
 }

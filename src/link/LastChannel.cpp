@@ -1,19 +1,12 @@
 #include "LastChannel.h"
 
 #include "Channel.h"
-#include "config/AtomicFile.h"
-#include "config/ProgramFolder.h"
-
-#include <QFile>
+#include "config/SettingLine.h"
 
 int LastChannel::load(const QString &settingsFolder)
 {
-    QFile file(ProgramFolder::file(settingsFolder, QString::fromLatin1(kFileName)));
-    if (!file.open(QIODevice::ReadOnly))
-        return Channel::kFirst;
-    const QByteArray line = file.read(16).split('\r').first().split('\n').first().trimmed();
     bool ok = false;
-    const int channel = line.toInt(&ok);
+    const int channel = SettingLine::read(settingsFolder, kFileName).toInt(&ok);
     return ok && Channel::isValid(channel) ? channel : Channel::kFirst;
 }
 
@@ -21,6 +14,5 @@ bool LastChannel::save(const QString &settingsFolder, int channel)
 {
     if (!Channel::isValid(channel))
         return false;
-    return AtomicFile::write(ProgramFolder::file(settingsFolder, QString::fromLatin1(kFileName)),
-                             Channel::text(channel).toLatin1() + "\r\n");
+    return SettingLine::write(settingsFolder, kFileName, Channel::text(channel).toLatin1());
 }
