@@ -4,6 +4,7 @@
 #include "link/Channel.h"
 #include "link/LineValues.h"
 #include "config/ControllerType.h"
+#include "config/Version.h"
 #include "config/TextCodec.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
@@ -127,6 +128,7 @@ QString CliRunner::helpText() const
         "  --lang 0|1      the language of the messages: 0 Japanese, 1 English\n"
         "                  (default: 0 when the locale is ja_*, else 1)\n"
         "  -h, --help      show this help\n"
+        "  --version       show the program's name and version\n"
         "\n"
         "Exit codes: 0 success, 1 refused (a file, an error reply, an uploaded line,\n"
         "an upload without a program), 2 usage error, 3 --verify found a difference,\n"
@@ -153,9 +155,10 @@ int CliRunner::run(const QStringList &arguments)
                                           QStringLiteral("FILE"));
     const QCommandLineOption verifyOption(QStringLiteral("verify"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOptions({axesOption, portOption, baudOption, parityOption, dataOption, stopOption,
                        channelOption, logOption, langOption, outputOption, verifyOption,
-                       helpOption});
+                       helpOption, versionOption});
 
     const bool parsed = parser.parse(arguments);
     // Even when an option is unknown the words are all collected, so the
@@ -171,6 +174,11 @@ int CliRunner::run(const QStringList &arguments)
     }
     if (parser.isSet(helpOption)) {
         m_out << helpText();
+        m_out.flush();
+        return Success;
+    }
+    if (parser.isSet(versionOption)) {
+        m_out << versionText("velomat-cli") << '\n';
         m_out.flush();
         return Success;
     }

@@ -3,6 +3,7 @@
 
 #include "SimController.h"
 #include "TerminationWatcher.h"
+#include "config/Version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -142,6 +143,7 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
+    parser.addOption({QStringLiteral("version"), QStringLiteral("Show the program's name and version.")});
     parser.addOptions({
         {QStringLiteral("eol"), QStringLiteral("The line end of replies: cr, lf or crlf (default crlf)."),
          QStringLiteral("cr|lf|crlf"), QStringLiteral("crlf")},
@@ -177,6 +179,10 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("help"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s\n", qPrintable(versionText("velomat-sim")));
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {

@@ -14,6 +14,8 @@ class TestCli : public QObject
 
 private slots:
     void initTestCase();
+    void version_data();
+    void version();
     void commandLine_data();
     void commandLine();
     void show_data();
@@ -285,6 +287,32 @@ void TestCli::help()
         QVERIFY(r.out.join(u'\n').contains(QStringLiteral("show FILE")));
         QCOMPARE(r.err, QStringList());
     }
+}
+
+void TestCli::version_data()
+{
+    QTest::addColumn<QString>("program");
+    for (const char *program : {"velomat", "velomat-cli", "velomat-sim"})
+        QTest::newRow(program) << QString::fromLatin1(program);
+}
+
+// Every program introduces itself with the build's version, the editor
+// without a display too.
+void TestCli::version()
+{
+    QFETCH(QString, program);
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(env);
+    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/") + program,
+                  {QStringLiteral("--version")});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()),
+             program + QStringLiteral(" " VELOMAT_VERSION "\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
