@@ -28,7 +28,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) --parallel
 
-run: build
+# Only the two programs it starts: the tests and benchmarks are built by
+# make test and make bench.
+run: configure
+	@cmake --build $(BUILD) --parallel --target velomat velomat-sim
 	@scripts/run-with-sim $(BUILD) $(ARGS)
 
 # Three at a time on two cores: the tests spend most of their time waiting
