@@ -1,25 +1,17 @@
 #include "MDIFormMain.h"
 
+#include "CommunicationMenu.h"
+#include "LanguageMenu.h"
 #include "clsWindow.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
 #include "config/ProgramFolder.h"
 #include "config/RecentFiles.h"
-#include "dlgInit.h"
-#include "dlgWait.h"
 #include "link/AppContext.h"
 #include "program/Autosave.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
 #include "program/RecoveryClaim.h"
-#include "transfer/dlgComSetup.h"
-#include "transfer/dlgDown.h"
-#include "transfer/dlgExe.h"
-#include "transfer/dlgUP.h"
-#include "link/LinkCheck.h"
-#include "link/UploadSession.h"
-#include "LanguageMenu.h"
-#include "LinkDialogGuard.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmProg.h"
 #include "ui/DataEntryDialog.h"
@@ -228,25 +220,26 @@ void MDIFormMain::buildMenus()
     });
     new LanguageMenu(m_ctx.run, m_mnuDisp->menu());
 
+    m_comm = new CommunicationMenu(m_ctx, *this);
     m_mnuComm = addMenu(QStringLiteral("mnuComm"), u16(u"通信(&C)"), QStringLiteral("Cap002"));
     connect(m_mnuComm->menu(), &QMenu::aboutToShow, this, &MDIFormMain::mnuComm_Click);
     m_mnuComParam = addItem(m_mnuComm, QStringLiteral("mnuComParam"), u16(u"通信設定..."),
                             QStringLiteral("Cap004"));
-    connect(m_mnuComParam, &QAction::triggered, this, &MDIFormMain::mnuComParam_Click);
+    connect(m_mnuComParam, &QAction::triggered, m_comm, &CommunicationMenu::settings);
     addSeparator(m_mnuComm, QStringLiteral("Commsepa1"));
     m_mnuComTx = addItem(m_mnuComm, QStringLiteral("mnuComTx"), u16(u"ﾀﾞｳﾝﾛｰﾄﾞ..."),
                          QStringLiteral("Cap005"));
-    connect(m_mnuComTx, &QAction::triggered, this, &MDIFormMain::mnuComTx_Click);
+    connect(m_mnuComTx, &QAction::triggered, m_comm, &CommunicationMenu::download);
     m_mnuComUL = addItem(m_mnuComm, QStringLiteral("mnuComUL"), u16(u"ｱｯﾌﾟﾛｰﾄﾞ..."),
                          QStringLiteral("Cap006"));
-    connect(m_mnuComUL, &QAction::triggered, this, &MDIFormMain::mnuComUL_Click);
+    connect(m_mnuComUL, &QAction::triggered, m_comm, &CommunicationMenu::upload);
     m_mnuComExe = addItem(m_mnuComm, QStringLiteral("mnuComExe"), u16(u"ｺﾝﾄﾛｰﾗ制御..."),
                           QStringLiteral("Cap001"));
-    connect(m_mnuComExe, &QAction::triggered, this, &MDIFormMain::mnuComExe_Click);
+    connect(m_mnuComExe, &QAction::triggered, m_comm, &CommunicationMenu::runControl);
     addSeparator(m_mnuComm, QStringLiteral("Commsepa2"));
     m_mnuCommChk = addItem(m_mnuComm, QStringLiteral("mnuCommChk"), u16(u"通信確認..."),
                            QStringLiteral("Cap003"));
-    connect(m_mnuCommChk, &QAction::triggered, this, &MDIFormMain::mnuCommChk_Click);
+    connect(m_mnuCommChk, &QAction::triggered, m_comm, &CommunicationMenu::linkCheck);
 
     m_mnuWindow = addMenu(QStringLiteral("mnuWindow"), u16(u"ウィンドウ(&W)"), QStringLiteral("Cap040"));
     connect(m_mnuWindow->menu(), &QMenu::aboutToShow, this, &MDIFormMain::fillWindowMenu);
@@ -665,102 +658,6 @@ void MDIFormMain::mnuFilePara_Click()
 void MDIFormMain::mnuComm_Click()
 {
     updateMenus();
-}
-
-void MDIFormMain::transferPause()
-{
-    dlgInit pause(m_ctx.run.langIni, m_ctx.intervals.transferPause, this);
-    pause.exec();
-}
-
-void MDIFormMain::mnuComParam_Click()
-{
-    setMenuDispCmd(false);
-    // Port scan and settings file fresh before the dialog shows them.
-    m_ctx.initComm();
-    dlgComSetup dialog(m_ctx.comSettings, m_ctx.run.langIni, this);
-    dialog.exec();
-    updateMenus();
-}
-
-void MDIFormMain::mnuComTx_Click()
-{
-    setMenuDispCmd(false);
-    FrmProg *form = activeForm();
-    if (!form)
-        return;
-    const LinkDialogGuard guard(m_mdiArea);
-    transferPause();
-    // The dialog is modal: the active document cannot change meanwhile, and
-    // the download takes its steps from it.
-    dlgDown dialog(m_ctx, *this, form->windowTitle(), this);
-    // The step being sent is marked in the document and kept in view.
-    connect(&dialog, &dlgDown::stepShown, form, [form](int step) { form->selectCell(step, 1); });
-    dialog.vFormInitialize();
-    dialog.exec();
-    updateMenus();
-}
-
-void MDIFormMain::mnuComUL_Click()
-{
-    setMenuDispCmd(false);
-    LinkDialogGuard guard(m_mdiArea);
-    transferPause();
-    dlgUP dialog(m_ctx, this);
-    dialog.InitUpLoad();
-    dialog.ShowDialog();
-    // Only an upload that ended with the controller's end line becomes a
-    // document: a stopped, refused or broken one leaves nothing behind.
-    if (!dialog.completed())
-        return;
-    const UploadSession &upload = dialog.session();
-    const int axes = m_ctx.run.axisNum;
-    const QString loss = upload.lossFor(axes);
-    if (!loss.isEmpty()) {
-        const QString text = m_ctx.messages.keyText(QStringLiteral("Mes073"))
-                                 .arg(upload.axisCount())
-                                 .arg(upload.stepCount())
-                                 .arg(loss);
-        if (m_ctx.messages.show(MsgKind::Warning, MsgButtons::YesNo, text) != MsgAnswer::Yes)
-            return;
-    }
-    FrmProg *form = makeNewForm(axes);
-    form->document()->putSteps(upload.steps(axes));
-    // Nothing of it is saved anywhere yet.
-    form->markUploaded(upload.channel());
-    form->selectCell(1, 1);
-    guard.keep(form);
-    // Values the file reader would refuse stay as the controller holds
-    // them; the user is told which, before saving runs into them.
-    const QString problems = upload.problemReport(axes);
-    if (!problems.isEmpty())
-        m_ctx.messages.show(MsgKind::Warning, MsgButtons::Ok, problems);
-}
-
-void MDIFormMain::mnuComExe_Click()
-{
-    setMenuDispCmd(false);
-    const LinkDialogGuard guard(m_mdiArea);
-    transferPause();
-    dlgExe dialog(m_ctx, this);
-    dialog.vFormInitialize();
-    dialog.exec();
-}
-
-void MDIFormMain::mnuCommChk_Click()
-{
-    const LinkDialogGuard guard(m_mdiArea);
-    // The wait window stays until the check is over: answer handled or
-    // reply time-out.
-    dlgWait wait(m_ctx.run.langIni, this);
-    LinkCheck check(m_ctx);
-    connect(&check, &LinkCheck::finished, &wait, &dlgWait::finish);
-    // The exchange as it goes, readable behind the result's message.
-    connect(&check, &LinkCheck::logChanged, &wait, [&wait, &check] {
-        QTimer::singleShot(0, &wait, [&wait, &check] { wait.showLog(check.log()); });
-    });
-    check.start();
-    wait.ShowDialog();
 }
 
 void MDIFormMain::closeEvent(QCloseEvent *event)

@@ -15,6 +15,7 @@ class DataEntry;
 class FileDialogs;
 class ProgramFiles;
 class FrmCmd;
+class CommunicationMenu;
 class FrmProg;
 class QAction;
 class QMdiArea;
@@ -129,12 +130,6 @@ private:
     void mnuFile_Click();
     void mnuFilePara_Click();
     void mnuComm_Click();
-    void mnuComParam_Click();
-    void mnuComTx_Click();
-    void mnuComUL_Click();
-    void mnuComExe_Click();
-    void mnuCommChk_Click();
-    void transferPause();
 
     AppContext &m_ctx;
     QMdiArea *m_mdiArea = nullptr;
@@ -162,6 +157,7 @@ private:
     QAction *m_mnuInsert = nullptr;
     QAction *m_mnuDisp = nullptr;
     QAction *m_mnuDispCmd = nullptr;
+    CommunicationMenu *m_comm = nullptr;
     QAction *m_mnuComm = nullptr;
     QAction *m_mnuComParam = nullptr;
     QAction *m_mnuComTx = nullptr;

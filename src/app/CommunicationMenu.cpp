@@ -1,0 +1,119 @@
+#include "CommunicationMenu.h"
+
+#include "LinkDialogGuard.h"
+#include "MDIFormMain.h"
+#include "dlgInit.h"
+#include "dlgWait.h"
+#include "link/AppContext.h"
+#include "link/LinkCheck.h"
+#include "link/UploadSession.h"
+#include "program/ProgramDocument.h"
+#include "transfer/dlgComSetup.h"
+#include "transfer/dlgDown.h"
+#include "transfer/dlgExe.h"
+#include "transfer/dlgUP.h"
+#include "ui/FrmProg.h"
+
+#include <QTimer>
+
+CommunicationMenu::CommunicationMenu(AppContext &ctx, MDIFormMain &main)
+    : QObject(&main), m_ctx(ctx), m_main(main)
+{
+}
+
+void CommunicationMenu::transferPause()
+{
+    dlgInit pause(m_ctx.run.langIni, m_ctx.intervals.transferPause, &m_main);
+    pause.exec();
+}
+
+void CommunicationMenu::settings()
+{
+    m_main.setMenuDispCmd(false);
+    // Port scan and settings file fresh before the dialog shows them.
+    m_ctx.initComm();
+    dlgComSetup dialog(m_ctx.comSettings, m_ctx.run.langIni, &m_main);
+    dialog.exec();
+    m_main.updateMenus();
+}
+
+void CommunicationMenu::download()
+{
+    m_main.setMenuDispCmd(false);
+    FrmProg *form = m_main.activeForm();
+    if (!form)
+        return;
+    const LinkDialogGuard guard(m_main.mdiArea());
+    transferPause();
+    // The dialog is modal: the active document cannot change meanwhile, and
+    // the download takes its steps from it.
+    dlgDown dialog(m_ctx, m_main, form->windowTitle(), &m_main);
+    // The step being sent is marked in the document and kept in view.
+    connect(&dialog, &dlgDown::stepShown, form, [form](int step) { form->selectCell(step, 1); });
+    dialog.vFormInitialize();
+    dialog.exec();
+    m_main.updateMenus();
+}
+
+void CommunicationMenu::upload()
+{
+    m_main.setMenuDispCmd(false);
+    LinkDialogGuard guard(m_main.mdiArea());
+    transferPause();
+    dlgUP dialog(m_ctx, &m_main);
+    dialog.InitUpLoad();
+    dialog.ShowDialog();
+    // Only an upload that ended with the controller's end line becomes a
+    // document: a stopped, refused or broken one leaves nothing behind.
+    if (!dialog.completed())
+        return;
+    const UploadSession &upload = dialog.session();
+    const int axes = m_ctx.run.axisNum;
+    const QString loss = upload.lossFor(axes);
+    if (!loss.isEmpty()) {
+        const QString text = m_ctx.messages.keyText(QStringLiteral("Mes073"))
+                                 .arg(upload.axisCount())
+                                 .arg(upload.stepCount())
+                                 .arg(loss);
+        if (m_ctx.messages.show(MsgKind::Warning, MsgButtons::YesNo, text) != MsgAnswer::Yes)
+            return;
+    }
+    FrmProg *form = m_main.makeNewForm(axes);
+    form->document()->putSteps(upload.steps(axes));
+    // Nothing of it is saved anywhere yet.
+    form->markUploaded(upload.channel());
+    form->selectCell(1, 1);
+    guard.keep(form);
+    // Values the file reader would refuse stay as the controller holds
+    // them; the user is told which, before saving runs into them.
+    const QString problems = upload.problemReport(axes);
+    if (!problems.isEmpty())
+        m_ctx.messages.show(MsgKind::Warning, MsgButtons::Ok, problems);
+}
+
+void CommunicationMenu::runControl()
+{
+    m_main.setMenuDispCmd(false);
+    const LinkDialogGuard guard(m_main.mdiArea());
+    transferPause();
+    dlgExe dialog(m_ctx, &m_main);
+    dialog.vFormInitialize();
+    dialog.exec();
+}
+
+void CommunicationMenu::linkCheck()
+{
+    const LinkDialogGuard guard(m_main.mdiArea());
+    // The wait window stays until the check is over: answer handled or
+    // reply time-out.
+    dlgWait wait(m_ctx.run.langIni, &m_main);
+    LinkCheck check(m_ctx);
+    connect(&check, &LinkCheck::finished, &wait, &dlgWait::finish);
+    // The exchange as it goes, readable behind the result's message.
+    connect(&check, &LinkCheck::logChanged, &wait, [&wait, &check] {
+        QTimer::singleShot(0, &wait, [&wait, &check] { wait.showLog(check.log()); });
+    });
+    check.start();
+    wait.ShowDialog();
+}
+
