@@ -2,16 +2,16 @@
 
 #include "CommunicationMenu.h"
 #include "LanguageMenu.h"
+#include "RecentMenu.h"
+#include "RecoveryOffer.h"
 #include "clsWindow.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
 #include "config/ProgramFolder.h"
-#include "config/RecentFiles.h"
 #include "link/AppContext.h"
 #include "program/Autosave.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
-#include "program/RecoveryClaim.h"
 #include "ui/CommandIcons.h"
 #include "ui/FrmProg.h"
 #include "ui/DataEntryDialog.h"
@@ -147,18 +147,8 @@ void MDIFormMain::buildMenus()
     m_mnuFileOpen = addItem(m_mnuFile, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
                             QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(m_mnuFileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
-    QMenu *recent = m_mnuFile->menu()->addMenu(u16(u"最近使ったファイル(&R)"));
-    recent->setObjectName(QStringLiteral("mnuFileRecent"));
-    recent->setProperty(clsIniFile::kTagProperty, QStringLiteral("Cap030"));
-    m_mnuFileRecent = recent->menuAction();
-    m_mnuFileRecent->setObjectName(QStringLiteral("mnuFileRecent"));
-    // A fixed set of entries, given their files when the File menu opens.
-    for (int i = 0; i < RecentFiles::kMaxFiles; ++i) {
-        QAction *entry = recent->addAction(QString());
-        entry->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i + 1));
-        connect(entry, &QAction::triggered, this, [this, entry] { openRecent(entry->data().toString()); });
-        m_recentItems << entry;
-    }
+    m_recent = new RecentMenu(m_ctx, m_mnuFile->menu(), [this](const QString &path) { openProgramFile(path); },
+                              this);
     m_mnuFileClose = addItem(m_mnuFile, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
                              QStringLiteral("Cap012"));
     onActiveForm(m_mnuFileClose, [](FrmProg &form) { form.close(); });
@@ -390,10 +380,12 @@ void MDIFormMain::ShowMainDialog()
     // on; once the window shows, what an earlier run left is offered.
     const bool firstShow = !m_autosave;
     if (firstShow)
-        m_autosave = std::make_unique<Autosave>(m_ctx.catalogue, recoveryFolder(), m_ctx.intervals.autosave);
+        m_autosave = std::make_unique<Autosave>(m_ctx.catalogue, RecoveryOffer::folder(m_ctx), m_ctx.intervals.autosave);
     show();
     if (firstShow)
-        QTimer::singleShot(0, this, &MDIFormMain::offerRecovery);
+        QTimer::singleShot(0, this, [this] {
+            RecoveryOffer::offer(m_ctx, *m_autosave, [this](int axes) { return makeNewForm(axes); });
+        });
 }
 
 void MDIFormMain::setUpSerialLink()
@@ -431,7 +423,7 @@ void MDIFormMain::initMainWindow()
     }
     // No document yet: the items that need one are disabled.
     updateMenus();
-    fillRecentMenu();
+    m_recent->fill();
 }
 
 FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
@@ -506,7 +498,7 @@ bool MDIFormMain::saveProgram(FrmProg *form, bool bSaveAs)
 {
     if (!m_programFiles->saveProgram(form, bSaveAs))
         return false;
-    rememberFile(form->getFileName(true));
+    m_recent->remember(form->getFileName(true));
     return true;
 }
 
@@ -514,7 +506,7 @@ FrmProg *MDIFormMain::openProgram()
 {
     FrmProg *form = m_programFiles->openProgram(m_ctx.run.axisNum, m_ctx.run.maxStep);
     if (form)
-        rememberFile(form->getFileName(true));
+        m_recent->remember(form->getFileName(true));
     return form;
 }
 
@@ -522,99 +514,8 @@ FrmProg *MDIFormMain::openProgramFile(const QString &path)
 {
     FrmProg *form = m_programFiles->openProgramFile(path, m_ctx.run.axisNum, m_ctx.run.maxStep);
     if (form)
-        rememberFile(form->getFileName(true));
+        m_recent->remember(form->getFileName(true));
     return form;
-}
-
-RecentFiles MDIFormMain::recentFiles() const
-{
-    RecentFiles recent(ProgramFolder::file(m_ctx.run.settingsFolder, QLatin1String(RecentFiles::kFileName)));
-    recent.load();
-    return recent;
-}
-
-void MDIFormMain::rememberFile(const QString &path)
-{
-    RecentFiles recent = recentFiles();
-    recent.add(path);
-    // A settings folder that cannot be written only costs the list.
-    recent.save();
-    fillRecentMenu();
-}
-
-void MDIFormMain::fillRecentMenu()
-{
-    const QStringList files = recentFiles().files();
-    for (int i = 0; i < m_recentItems.size(); ++i) {
-        QAction *entry = m_recentItems.at(i);
-        const QString path = files.value(i);
-        entry->setVisible(!path.isEmpty());
-        entry->setData(path);
-        // "&" in a path is shown, not taken for a mnemonic.
-        QString shown = QDir::toNativeSeparators(path);
-        entry->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(shown.replace(u'&', QStringLiteral("&&"))));
-    }
-    m_mnuFileRecent->setEnabled(!files.isEmpty());
-}
-
-void MDIFormMain::openRecent(const QString &path)
-{
-    if (path.isEmpty())
-        return;
-    if (!QFileInfo::exists(path)) {
-        RecentFiles recent = recentFiles();
-        recent.remove(path);
-        recent.save();
-        fillRecentMenu();
-        m_ctx.messages.show(MsgKind::Warning, MsgButtons::Ok,
-                            m_ctx.messages.keyText(QStringLiteral("Mes060")) + QStringLiteral("\n\n")
-                                + QDir::toNativeSeparators(path));
-        return;
-    }
-    openProgramFile(path);
-}
-
-QString MDIFormMain::recoveryFolder() const
-{
-    return ProgramFolder::file(m_ctx.run.settingsFolder, QLatin1String(RecoveryStore::kFolderName));
-}
-
-void MDIFormMain::offerRecovery()
-{
-    if (!m_autosave || !m_autosave->isActive())
-        return;
-    RecoveryClaim claim(recoveryFolder(), m_autosave->sessionName());
-    for (const RecoveryClaim::Entry &entry : claim.entries()) {
-        const ProgramFile::ReadResult result =
-            ProgramFile::readProgram(m_ctx.catalogue, entry.program, m_ctx.run.axisNum, m_ctx.run.maxStep);
-        // A document of another controller type waits for a run of that type.
-        if (result.status == ProgramFile::ReadResult::WrongAxisCount)
-            continue;
-        if (result.status != ProgramFile::ReadResult::Ok) {
-            RecoveryClaim::discard(entry);
-            continue;
-        }
-        const QString name = QDir::toNativeSeparators(entry.name);
-        const QString text = m_ctx.messages.keyText(QStringLiteral("Mes061"));
-        const int answer = m_ctx.messages.show(
-            MsgKind::Question, MsgButtons::YesNo,
-            text.contains(QLatin1String("%1")) ? text.arg(name) : u'\'' + name + QStringLiteral("'  ") + text);
-        if (answer == MsgAnswer::Yes) {
-            // Back as it was: under its old name, modified.
-            FrmProg *form = makeNewForm(result.axisCount);
-            form->setFileName(entry.name);
-            form->document()->putSteps(result.steps);
-            form->setDirty(true);
-            form->selectCell(1, 1);
-            // This run's copy is on the disk before the old one goes.
-            m_autosave->save(form->document());
-            m_autosave->flush();
-            RecoveryClaim::discard(entry);
-        } else if (answer == MsgAnswer::No) {
-            RecoveryClaim::discard(entry);
-        }
-        // A box closed without an answer leaves the copy for the next start.
-    }
 }
 
 void MDIFormMain::setFileDialogs(std::unique_ptr<FileDialogs> dialogs)
@@ -636,7 +537,7 @@ void MDIFormMain::setDataEntry(std::unique_ptr<DataEntry> entry)
 void MDIFormMain::mnuFile_Click()
 {
     updateMenus();
-    fillRecentMenu();
+    m_recent->fill();
 }
 
 void MDIFormMain::mnuFilePara_Click()

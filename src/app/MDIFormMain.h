@@ -21,7 +21,7 @@ class QAction;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
-class RecentFiles;
+class RecentMenu;
 class clsWindow;
 struct AppContext;
 
@@ -107,24 +107,12 @@ private:
     void setUpSerialLink();
     void initMainWindow();
     bool isPortUsable() const;
-    // The recent list as its file holds it now (another run may have
-    // changed it).
-    RecentFiles recentFiles() const;
-    // Puts a file just opened or saved at the front of the recent list.
-    void rememberFile(const QString &path);
-    // Shows the recent list in File > Open Recent.
-    void fillRecentMenu();
     // Lists the open documents in the Window menu, the active one checked.
     void fillWindowMenu();
     // Moves a new document window wholly into the visible part of the area.
     void fitIntoArea(QMdiSubWindow *window);
     // F6: the focus from the active grid to the command table and back.
     void switchFocus();
-    void openRecent(const QString &path);
-    QString recoveryFolder() const;
-    // Offers, one by one, the documents a crashed or killed run left
-    // unsaved.
-    void offerRecovery();
 
     // Menu commands.
     void mnuFile_Click();
@@ -138,8 +126,7 @@ private:
     QAction *m_mnuFile = nullptr;
     QAction *m_mnuFileNew = nullptr;
     QAction *m_mnuFileOpen = nullptr;
-    QAction *m_mnuFileRecent = nullptr;
-    QList<QAction *> m_recentItems; // its entries, hidden when unused
+    RecentMenu *m_recent = nullptr; // File > Open Recent
     QAction *m_mnuFileClose = nullptr;
     QAction *m_mnuFileSave = nullptr;
     QAction *m_mnuFileSaveAs = nullptr;
