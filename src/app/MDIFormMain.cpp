@@ -4,6 +4,7 @@
 #include "LanguageMenu.h"
 #include "RecentMenu.h"
 #include "RecoveryOffer.h"
+#include "WindowPlacement.h"
 #include "clsWindow.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
@@ -280,41 +281,6 @@ void MDIFormMain::fillWindowMenu()
     }
 }
 
-void MDIFormMain::fitIntoArea(QMdiSubWindow *window)
-{
-    QRect area = m_mdiArea->viewport()->rect();
-    // Left of the command table where it lies over the window area, so
-    // that it does not cover the document's title buttons (unless that
-    // would leave the document too narrow to work in).
-    if (m_frmCmd && m_frmCmd->isVisible()) {
-        const QRect table(m_mdiArea->viewport()->mapFromGlobal(m_frmCmd->frameGeometry().topLeft()),
-                          m_frmCmd->frameGeometry().size());
-        const int left = table.left() - 1;
-        if (table.intersects(area) && left - area.left() >= area.width() / 2)
-            area.setRight(left);
-    }
-    QRect frame = window->geometry();
-    frame.setSize(frame.size().boundedTo(area.size()));
-    // Where another document already sits, one title bar further down and
-    // to the right, as cascading steps.
-    const int step = qMax(8, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
-    const QList<QMdiSubWindow *> others = m_mdiArea->subWindowList();
-    for (int tries = 0; tries < others.size(); ++tries) {
-        frame.moveRight(qMin(frame.right(), area.right()));
-        frame.moveBottom(qMin(frame.bottom(), area.bottom()));
-        frame.moveLeft(qMax(frame.left(), area.left()));
-        frame.moveTop(qMax(frame.top(), area.top()));
-        const bool covers = std::any_of(others.cbegin(), others.cend(), [&](QMdiSubWindow *other) {
-            return other != window && other->isVisible() && other->pos() == frame.topLeft();
-        });
-        if (!covers)
-            break;
-        const QPoint next = frame.topLeft() + QPoint(step, step);
-        frame.moveTopLeft(QRect(next, frame.size()).bottom() > area.bottom() ? area.topLeft() : next);
-    }
-    window->setGeometry(frame);
-}
-
 void MDIFormMain::switchFocus()
 {
     FrmProg *form = activeForm();
@@ -438,7 +404,7 @@ FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
     connect(form, &QObject::destroyed, this, &MDIFormMain::setCloseMenu, Qt::QueuedConnection);
     form->show();
     // The area placed the window before it took its size on showing.
-    fitIntoArea(form);
+    WindowPlacement::fitIntoArea(m_mdiArea, form, m_frmCmd);
     m_mdiArea->setActiveSubWindow(form);
     setMenuDispCmd(true);
     setMenuEnabled();

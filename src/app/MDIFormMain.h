@@ -109,8 +109,6 @@ private:
     bool isPortUsable() const;
     // Lists the open documents in the Window menu, the active one checked.
     void fillWindowMenu();
-    // Moves a new document window wholly into the visible part of the area.
-    void fitIntoArea(QMdiSubWindow *window);
     // F6: the focus from the active grid to the command table and back.
     void switchFocus();
 
