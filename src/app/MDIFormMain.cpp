@@ -141,7 +141,7 @@ void MDIFormMain::onActiveForm(QAction *action, std::function<void(FrmProg &)> w
 void MDIFormMain::buildMenus()
 {
     m_mnuFile = addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
-    connect(m_mnuFile->menu(), &QMenu::aboutToShow, this, &MDIFormMain::mnuFile_Click);
+    connect(m_mnuFile->menu(), &QMenu::aboutToShow, this, &MDIFormMain::fileMenuAboutToShow);
     m_mnuFileNew = addItem(m_mnuFile, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
                            QStringLiteral("Cap014"), QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(m_mnuFileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
@@ -163,7 +163,7 @@ void MDIFormMain::buildMenus()
     m_mnuLine2 = addSeparator(m_mnuFile, QStringLiteral("mnuLine2"));
     m_mnuFilePara = addItem(m_mnuFile, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
                             QStringLiteral("Cap016"));
-    connect(m_mnuFilePara, &QAction::triggered, this, &MDIFormMain::mnuFilePara_Click);
+    connect(m_mnuFilePara, &QAction::triggered, this, &MDIFormMain::editParameters);
     addSeparator(m_mnuFile, QStringLiteral("mnuLine3"));
     m_mnuFileEnd = addItem(m_mnuFile, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
                            QStringLiteral("Cap013"));
@@ -213,7 +213,7 @@ void MDIFormMain::buildMenus()
 
     m_comm = new CommunicationMenu(m_ctx, *this);
     m_mnuComm = addMenu(QStringLiteral("mnuComm"), u16(u"通信(&C)"), QStringLiteral("Cap002"));
-    connect(m_mnuComm->menu(), &QMenu::aboutToShow, this, &MDIFormMain::mnuComm_Click);
+    connect(m_mnuComm->menu(), &QMenu::aboutToShow, this, &MDIFormMain::commMenuAboutToShow);
     m_mnuComParam = addItem(m_mnuComm, QStringLiteral("mnuComParam"), u16(u"通信設定..."),
                             QStringLiteral("Cap004"));
     connect(m_mnuComParam, &QAction::triggered, m_comm, &CommunicationMenu::settings);
@@ -392,10 +392,10 @@ void MDIFormMain::initMainWindow()
     m_recent->fill();
 }
 
-FrmProg *MDIFormMain::makeNewForm(int iAxisNum)
+FrmProg *MDIFormMain::makeNewForm(int axes)
 {
     auto *form = new FrmProg(m_ctx, *m_icons, *this);
-    form->setAxis(iAxisNum);
+    form->setAxis(axes);
     form->setDocNo(m_ctx.takeDocNo());
     if (m_autosave)
         m_autosave->track(form->document());
@@ -443,10 +443,10 @@ void MDIFormMain::setCloseMenu()
     setMenuDispCmd(false);
 }
 
-void MDIFormMain::setMenuDispCmd(bool blnSw)
+void MDIFormMain::setMenuDispCmd(bool on)
 {
-    m_mnuDispCmd->setChecked(blnSw);
-    if (blnSw) {
+    m_mnuDispCmd->setChecked(on);
+    if (on) {
         if (!m_frmCmd) {
             m_frmCmd = new FrmCmd(m_ctx.catalogue, m_ctx.run.langIni, *m_icons, *this, this);
             m_frmCmd->addAction(m_focusSwitch);
@@ -460,9 +460,9 @@ void MDIFormMain::setMenuDispCmd(bool blnSw)
     }
 }
 
-bool MDIFormMain::saveProgram(FrmProg *form, bool bSaveAs)
+bool MDIFormMain::saveProgram(FrmProg *form, bool saveAs)
 {
-    if (!m_programFiles->saveProgram(form, bSaveAs))
+    if (!m_programFiles->saveProgram(form, saveAs))
         return false;
     m_recent->remember(form->getFileName(true));
     return true;
@@ -500,13 +500,13 @@ void MDIFormMain::setDataEntry(std::unique_ptr<DataEntry> entry)
         m_dataEntry = std::move(entry);
 }
 
-void MDIFormMain::mnuFile_Click()
+void MDIFormMain::fileMenuAboutToShow()
 {
     updateMenus();
     m_recent->fill();
 }
 
-void MDIFormMain::mnuFilePara_Click()
+void MDIFormMain::editParameters()
 {
     const Qt::WindowStates before = windowState();
     setWindowState(before | Qt::WindowMinimized);
@@ -522,7 +522,7 @@ void MDIFormMain::mnuFilePara_Click()
     setWindowState(before);
 }
 
-void MDIFormMain::mnuComm_Click()
+void MDIFormMain::commMenuAboutToShow()
 {
     updateMenus();
 }

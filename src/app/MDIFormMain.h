@@ -41,7 +41,7 @@ public:
     void ShowMainDialog();
 
     // Opens a new, empty document window for that many axes.
-    FrmProg *makeNewForm(int iAxisNum);
+    FrmProg *makeNewForm(int axes);
     // True when a document window is active.
     bool getLiveForm() const;
     // The active document window, or null.
@@ -50,11 +50,11 @@ public:
     // Called when a document window is gone.
     void setCloseMenu();
     // Shows (true) or closes (false) the command table window.
-    void setMenuDispCmd(bool blnSw) override;
+    void setMenuDispCmd(bool on) override;
     // The command table window while it exists, else null.
     FrmCmd *commandTable() const { return m_frmCmd; }
 
-    bool saveProgram(FrmProg *form, bool bSaveAs) override;
+    bool saveProgram(FrmProg *form, bool saveAs) override;
     DataEntry &dataEntry() override { return *m_dataEntry; }
     // Replaces the data entry dialog (tests script it).
     void setDataEntry(std::unique_ptr<DataEntry> entry);
@@ -113,9 +113,9 @@ private:
     void switchFocus();
 
     // Menu commands.
-    void mnuFile_Click();
-    void mnuFilePara_Click();
-    void mnuComm_Click();
+    void fileMenuAboutToShow();
+    void editParameters();
+    void commMenuAboutToShow();
 
     AppContext &m_ctx;
     QMdiArea *m_mdiArea = nullptr;

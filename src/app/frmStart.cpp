@@ -51,8 +51,8 @@ frmStart::frmStart(AppContext &ctx, QWidget *parent)
     layout->addWidget(m_frame1);
     layout->addLayout(buttons);
 
-    connect(m_cmdOK, &QPushButton::clicked, this, &frmStart::cmdOK_Click);
-    connect(m_cmdCancel, &QPushButton::clicked, this, &frmStart::cmdCancel_Click);
+    connect(m_cmdOK, &QPushButton::clicked, this, &frmStart::confirmChoice);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &frmStart::askToQuit);
 
     // Captions and title from the language file.
     m_ctx.run.langIni.CaptionChange(this);
@@ -95,7 +95,7 @@ void frmStart::writeControllerType(int type) const
     ControllerType::writeControllerType(m_ctx.run.typCfgPath(), type);
 }
 
-void frmStart::cmdOK_Click()
+void frmStart::confirmChoice()
 {
     const int type = selectedType();
     m_ctx.setControllerType(type);
@@ -105,7 +105,7 @@ void frmStart::cmdOK_Click()
     emit confirmed(type);
 }
 
-void frmStart::cmdCancel_Click()
+void frmStart::askToQuit()
 {
     const QString question = m_ctx.run.langIni.GetINIStr(section(), QStringLiteral("Mes001"));
     if (m_ctx.messages.show(MsgKind::Question, MsgButtons::YesNo, question) == MsgAnswer::Yes)

@@ -33,8 +33,8 @@ protected:
     void reject() override;
 
 private:
-    void cmdOK_Click();
-    void cmdCancel_Click();
+    void confirmChoice();
+    void askToQuit();
     int readControllerType() const;
     void writeControllerType(int type) const;
 

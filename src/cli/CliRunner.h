@@ -17,8 +17,9 @@ class QTextStream;
 // `err`, one line each; the result of run() is the process's exit code.
 //
 // The file commands (check, show) read program files exactly as File > Open
-// does. The controller commands need the serial link and are refused until
-// it is part of the tool.
+// does. The controller commands (ping, download, upload, run, stop) drive
+// the same link sessions as the editor's Communication dialogs, through
+// CliLink.
 class CliRunner
 {
 public:

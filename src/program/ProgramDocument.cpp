@@ -20,18 +20,18 @@ ProgramDocument::ProgramDocument(const Catalogue &catalogue, const clsIniFile &l
         m_headers << m_langIni.GetINIStr(section, clsIniFile::numberedKey(u"Mes", i));
 }
 
-void ProgramDocument::setAxis(int iNum)
+void ProgramDocument::setAxis(int axes)
 {
     beginResetModel();
-    m_axisCount = qBound(1, iNum, 3);
+    m_axisCount = qBound(1, axes, 3);
     std::fill(m_cells.begin(), m_cells.end(), Cell{});
     m_usedSteps = 0;
     endResetModel();
 }
 
-void ProgramDocument::setStep(int iStep)
+void ProgramDocument::setStep(int steps)
 {
-    m_usedSteps = qBound(0, iStep, m_maxStep);
+    m_usedSteps = qBound(0, steps, m_maxStep);
     emit stepCountChanged(m_usedSteps);
 }
 
@@ -41,9 +41,9 @@ void ProgramDocument::setFileName(const QString &sName)
     setCaption(getFileName(false));
 }
 
-QString ProgramDocument::getFileName(bool bFullPath) const
+QString ProgramDocument::getFileName(bool fullPath) const
 {
-    if (bFullPath)
+    if (fullPath)
         return m_filePath;
     const qsizetype slash = m_filePath.lastIndexOf(u'/');
     return slash < 0 ? m_filePath : m_filePath.mid(slash + 1);
@@ -71,14 +71,14 @@ bool ProgramDocument::validCell(int axis, int row) const
     return axis >= 1 && axis <= m_axisCount && row >= 1 && row <= m_maxStep;
 }
 
-ProgCell ProgramDocument::cell(int iAxis, int iStep) const
+ProgCell ProgramDocument::cell(int axis, int row) const
 {
-    return validCell(iAxis, iStep) ? cellAt(iAxis, iStep).value : ProgCell{};
+    return validCell(axis, row) ? cellAt(axis, row).value : ProgCell{};
 }
 
-QStringList ProgramDocument::getProgCell(int iAxis, int iStep) const
+QStringList ProgramDocument::getProgCell(int axis, int row) const
 {
-    return cell(iAxis, iStep).toData();
+    return cell(axis, row).toData();
 }
 
 int ProgramDocument::commandAt(int axis, int row) const
@@ -97,89 +97,89 @@ QString ProgramDocument::cellText(int axis, int row) const
     return text;
 }
 
-bool ProgramDocument::putCell(int iAxis, int iStep, const ProgCell &value)
+bool ProgramDocument::putCell(int axis, int row, const ProgCell &value)
 {
     // Checked before anything is written, so that icon and text never
     // disagree about a cell that was refused.
-    if (!validCell(iAxis, iStep) || value.cmd < 1 || value.cmd > Catalogue::kCommandCount)
+    if (!validCell(axis, row) || value.cmd < 1 || value.cmd > Catalogue::kCommandCount)
         return false;
     const int n = m_catalogue.paramCount(value.cmd);
     if (value.params.size() < n)
         return false;
-    Cell &c = cellAt(iAxis, iStep);
+    Cell &c = cellAt(axis, row);
     c.icon = value.cmd;
     c.value.cmd = value.cmd;
     c.value.params.clear();
     for (int i = 1; i <= n; ++i)
         c.value.params << trimSpaces(value.param(i));
-    touchRows(iStep, iStep);
+    touchRows(row, row);
     return true;
 }
 
-bool ProgramDocument::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData)
+bool ProgramDocument::bPutProgCell(int axis, int row, int command, const QStringList &data)
 {
-    return putCell(iAxis, iStep, ProgCell{iCmd, sData.mid(1)});
+    return putCell(axis, row, ProgCell{command, data.mid(1)});
 }
 
-void ProgramDocument::putNoOp(int iAxis, int iStep)
+void ProgramDocument::putNoOp(int axis, int row)
 {
-    bPutProgCell(iAxis, iStep, Catalogue::U00, {QString::number(Catalogue::U00)});
+    bPutProgCell(axis, row, Catalogue::U00, {QString::number(Catalogue::U00)});
 }
 
-void ProgramDocument::picturePut(int iAxis, int iStep, int iCmd)
+void ProgramDocument::picturePut(int axis, int row, int command)
 {
-    if (!validCell(iAxis, iStep))
+    if (!validCell(axis, row))
         return;
-    cellAt(iAxis, iStep).icon = (iCmd >= 1 && iCmd <= Catalogue::kCommandCount) ? iCmd : 0;
-    touchRows(iStep, iStep);
+    cellAt(axis, row).icon = (command >= 1 && command <= Catalogue::kCommandCount) ? command : 0;
+    touchRows(row, row);
 }
 
-void ProgramDocument::clearCell(int iAxis, int iStep)
+void ProgramDocument::clearCell(int axis, int row)
 {
-    if (!validCell(iAxis, iStep))
+    if (!validCell(axis, row))
         return;
-    cellAt(iAxis, iStep) = Cell{};
-    touchRows(iStep, iStep);
+    cellAt(axis, row) = Cell{};
+    touchRows(row, row);
 }
 
-bool ProgramDocument::canPlace(int iAxis, int iStep, int iCmd) const
+bool ProgramDocument::canPlace(int axis, int row, int command) const
 {
     // BGO: moves two axes together; a one-axis program has no second one.
-    return validCell(iAxis, iStep) && !(iCmd == Catalogue::BGO && m_axisCount == 1);
+    return validCell(axis, row) && !(command == Catalogue::BGO && m_axisCount == 1);
 }
 
-bool ProgramDocument::editCell(int iAxis, int iStep, int iCmd, const QStringList &sData,
+bool ProgramDocument::editCell(int axis, int row, int command, const QStringList &data,
                                DataEntry &entry)
 {
-    if (!canPlace(iAxis, iStep, iCmd))
+    if (!canPlace(axis, row, command))
         return false;
-    if (!entry.dlgDataExe(iAxis, iStep, iCmd, sData))
+    if (!entry.dlgDataExe(axis, row, command, data))
         return false;
-    placeData(iAxis, iStep, iCmd, entry.getTxtBoxData());
+    placeData(axis, row, command, entry.getTxtBoxData());
     return true;
 }
 
-bool ProgramDocument::placeAndFill(int iAxis, int iStep, const ProgCell &cell)
+bool ProgramDocument::placeAndFill(int axis, int row, const ProgCell &cell)
 {
-    if (cell.isEmpty() || !canPlace(iAxis, iStep, cell.cmd))
+    if (cell.isEmpty() || !canPlace(axis, row, cell.cmd))
         return false;
     const int before = m_usedSteps;
-    placeData(iAxis, iStep, cell.cmd, cell.toData());
+    placeData(axis, row, cell.cmd, cell.toData());
     fillStepsNoOp(before + 1);
     return true;
 }
 
-void ProgramDocument::placeData(int iAxis, int iStep, int iCmd, QStringList data)
+void ProgramDocument::placeData(int axis, int row, int command, QStringList data)
 {
-    while (data.size() <= m_catalogue.paramCount(iCmd))
+    while (data.size() <= m_catalogue.paramCount(command))
         data << QString();
 
     // What the other axes of the step receive.
-    bool fill = m_catalogue.fillsStep(iCmd);
-    int fillCmd = fill ? iCmd : int(Catalogue::U00);
+    bool fill = m_catalogue.fillsStep(command);
+    int fillCmd = fill ? command : int(Catalogue::U00);
     if (!fill) {
         for (int j = 1; j <= m_axisCount; ++j) {
-            if (m_catalogue.fillsStep(commandAt(j, iStep))) {
+            if (m_catalogue.fillsStep(commandAt(j, row))) {
                 fill = true;
                 break;
             }
@@ -188,35 +188,35 @@ void ProgramDocument::placeData(int iAxis, int iStep, int iCmd, QStringList data
 
     beginBulk();
     for (int j = 1; j <= m_axisCount; ++j) {
-        if (j == iAxis)
+        if (j == axis)
             continue;
-        if (fill || cellAt(j, iStep).value.isEmpty()) {
-            bPutProgCell(j, iStep, fillCmd, data);
+        if (fill || cellAt(j, row).value.isEmpty()) {
+            bPutProgCell(j, row, fillCmd, data);
             continue;
         }
-        const int d = commandAt(j, iStep);
-        const int c = iCmd;
+        const int d = commandAt(j, row);
+        const int c = command;
         bool toNoOp = false;
         if (!m_catalogue.isExclusive(c) && c != Catalogue::U00)
             toNoOp = m_catalogue.isExclusive(d);
         else if (m_catalogue.isExclusive(c))
             toNoOp = d != Catalogue::U00 && d != c;
         if (toNoOp)
-            putNoOp(j, iStep);
+            putNoOp(j, row);
     }
-    bPutProgCell(iAxis, iStep, iCmd, data);
+    bPutProgCell(axis, row, command, data);
     endBulk();
 
-    if (m_usedSteps < iStep)
-        setStep(iStep);
+    if (m_usedSteps < row)
+        setStep(row);
     setDirty(true);
 }
 
-bool ProgramDocument::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData,
+bool ProgramDocument::putAndFill(int axis, int row, int command, const QStringList &data,
                                  DataEntry &entry)
 {
     const int before = m_usedSteps;
-    if (!editCell(iAxis, iStep, iCmd, sData, entry))
+    if (!editCell(axis, row, command, data, entry))
         return false;
     fillStepsNoOp(before + 1);
     return true;
@@ -309,11 +309,11 @@ bool ProgramDocument::deleteStep(int row)
     return true;
 }
 
-QString ProgramDocument::getSendStep(int iStep) const
+QString ProgramDocument::getSendStep(int row) const
 {
-    if (iStep < 1 || iStep > m_usedSteps)
+    if (row < 1 || row > m_usedSteps)
         return QString();
-    return SendText::step(m_catalogue, step(iStep));
+    return SendText::step(m_catalogue, step(row));
 }
 
 std::vector<ProgramDocument::Cell> ProgramDocument::storedRows(int first, int last) const
@@ -405,9 +405,9 @@ QString ProgramDocument::stepsText(const QList<int> &rows) const
     return ProgramFile::stepLines(m_catalogue, m_axisCount, picked);
 }
 
-QString ProgramDocument::cellProgramText(int iAxis, int iStep) const
+QString ProgramDocument::cellProgramText(int axis, int row) const
 {
-    const ProgCell value = cell(iAxis, iStep);
+    const ProgCell value = cell(axis, row);
     if (value.isEmpty())
         return QString();
     return ProgramFile::stepLines(m_catalogue, 1, {ProgStep{value}});
@@ -484,7 +484,7 @@ bool ProgramDocument::pasteSteps(int row, const QString &text)
     return true;
 }
 
-bool ProgramDocument::pasteCell(int iAxis, int iStep, const QString &text)
+bool ProgramDocument::pasteCell(int axis, int row, const QString &text)
 {
     QList<ProgStep> steps;
     QList<int> lines;
@@ -496,7 +496,7 @@ bool ProgramDocument::pasteCell(int iAxis, int iStep, const QString &text)
                         key.arg(lines.at(1)) + QStringLiteral("\n\none cell is pasted onto a cell, not more"));
         return false;
     }
-    return placeAndFill(iAxis, iStep, steps.first().first());
+    return placeAndFill(axis, row, steps.first().first());
 }
 
 bool ProgramDocument::deleteSteps(const QList<int> &rows)

@@ -57,45 +57,45 @@ public:
     // The axis a column belongs to: integer part of column/3, plus 1.
     static int axisOfColumn(int column) { return column / 3 + 1; }
 
-    void setDocNo(int iNum) { m_docNo = iNum; }
+    void setDocNo(int number) { m_docNo = number; }
     int docNo() const { return m_docNo; }
     // Sets the axis count and rebuilds the (empty) grid; called once, before
     // the document is shown.
-    void setAxis(int iNum);
+    void setAxis(int axes);
     int getAxis() const { return m_axisCount; }
     int maxStep() const { return m_maxStep; }
 
-    void setStep(int iStep);
+    void setStep(int steps);
     int getStep() const { return m_usedSteps; }
 
     void setFileName(const QString &sName);
-    QString getFileName(bool bFullPath) const;
+    QString getFileName(bool fullPath) const;
     void setDirty(bool dirty);
     bool getDirty() const { return m_dirty; }
     // The window caption: the short file name, with "*" while dirty.
     QString caption() const { return m_caption; }
 
     // The cell of an axis and row (empty outside the grid).
-    ProgCell cell(int iAxis, int iStep) const;
+    ProgCell cell(int axis, int row) const;
     // The cell as cell data: element 0 the command number, then its
     // parameters; an empty cell gives one empty text.
-    QStringList getProgCell(int iAxis, int iStep) const;
+    QStringList getProgCell(int axis, int row) const;
     // Stores a cell. Refuses (false, cell unchanged) a command outside
     // 1..17 or fewer parameters than the command needs; surplus ones are
     // dropped.
-    bool putCell(int iAxis, int iStep, const ProgCell &cell);
-    // The same from cell data, for command `iCmd` (element 0 is not read).
-    bool bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData);
+    bool putCell(int axis, int row, const ProgCell &cell);
+    // The same from cell data, for `command` (element 0 is not read).
+    bool bPutProgCell(int axis, int row, int command, const QStringList &data);
     // Puts a command's icon on a cell (0 removes it).
-    void picturePut(int iAxis, int iStep, int iCmd);
-    void clearCell(int iAxis, int iStep);
+    void picturePut(int axis, int row, int command);
+    void clearCell(int axis, int row);
 
     // Places or changes a command through the data entry dialog, applying
     // the step rules to the other axes. True when something was written.
-    bool editCell(int iAxis, int iStep, int iCmd, const QStringList &sData, DataEntry &entry);
+    bool editCell(int axis, int row, int command, const QStringList &data, DataEntry &entry);
     // editCell, then fills the steps between the old end and the new step
     // with U00: so the program has no gap.
-    bool putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData, DataEntry &entry);
+    bool putAndFill(int axis, int row, int command, const QStringList &data, DataEntry &entry);
     void fillStepsNoOp(int firstRow);
 
     // The cells of one row, axes 1..getAxis().
@@ -112,7 +112,7 @@ public:
     bool deleteStep(int row);
 
     // The transmission text of a step (row 1..): empty after the last step.
-    QString getSendStep(int iStep) const;
+    QString getSendStep(int row) const;
 
     // ---- undo and the clipboard --------------------------------------
 
@@ -145,13 +145,13 @@ public:
 
     // Places a cell as editCell does after the data entry dialog (step
     // rules applied to the other axes), filling any gap as putAndFill does.
-    bool placeAndFill(int iAxis, int iStep, const ProgCell &cell);
+    bool placeAndFill(int axis, int row, const ProgCell &cell);
 
     // Steps as program text: the step lines of the file, no header. Rows
     // outside the program are left out.
     QString stepsText(const QList<int> &rows) const;
     // A cell as program text, one line; empty for an empty cell.
-    QString cellProgramText(int iAxis, int iStep) const;
+    QString cellProgramText(int axis, int row) const;
     // True when program text is one line holding one cell: the text that
     // pasting onto a cell takes.
     static bool isSingleCell(const QString &text);
@@ -163,7 +163,7 @@ public:
     bool pasteSteps(int row, const QString &text);
     // Places the one cell of program text onto a cell as placing that
     // command with its values does. Refused as pasteSteps refuses.
-    bool pasteCell(int iAxis, int iStep, const QString &text);
+    bool pasteCell(int axis, int row, const QString &text);
     // Deletes the given steps (rows outside the program are ignored) as one
     // change; message 2 and false when none lies in the program.
     bool deleteSteps(const QList<int> &rows);
@@ -193,11 +193,11 @@ private:
     Cell &cellAt(int axis, int row) { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
     const Cell &cellAt(int axis, int row) const { return m_cells[size_t(row) * 3 + size_t(axis - 1)]; }
     int commandAt(int axis, int row) const;
-    void putNoOp(int iAxis, int iStep); // U00:, the no-operation
-    bool canPlace(int iAxis, int iStep, int iCmd) const;
+    void putNoOp(int axis, int row); // U00:, the no-operation
+    bool canPlace(int axis, int row, int command) const;
     // The step rules: data (element 0 the command) into a cell, the other
     // axes of the step changed as placing that command requires.
-    void placeData(int iAxis, int iStep, int iCmd, QStringList data);
+    void placeData(int axis, int row, int command, QStringList data);
     // Program text read into steps of `axisCount` cells, with the text
     // line of each; false after telling the user why not.
     bool readProgramText(const QString &text, int axisCount, QList<ProgStep> &steps,

@@ -119,12 +119,12 @@ bool ProgramFile::readFileBytes(const QString &path, QByteArray &bytes, QString 
     return false;
 }
 
-QString ProgramFile::textAfter(const QString &text, const QString &separator, bool bAfter)
+QString ProgramFile::textAfter(const QString &text, const QString &separator, bool after)
 {
     const qsizetype at = text.indexOf(separator, 0, Qt::CaseInsensitive);
     if (at < 0)
         return QString();
-    return bAfter ? text.mid(at + separator.size()) : text.left(at);
+    return after ? text.mid(at + separator.size()) : text.left(at);
 }
 
 int ProgramFile::readHeader(const QString &firstLine, QString *firstStepText)

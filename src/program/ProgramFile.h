@@ -128,7 +128,7 @@ public:
     // not exceed 3, 1, 2 and 1; a character that is no digit counts 0.
     static bool bCheckDigitCode(const QString &text);
 
-    // The text after (bAfter true) or before the first occurrence of the
+    // The text after (after true) or before the first occurrence of the
     // separator, found case-insensitively; empty when it does not occur.
-    static QString textAfter(const QString &text, const QString &separator, bool bAfter);
+    static QString textAfter(const QString &text, const QString &separator, bool after);
 };

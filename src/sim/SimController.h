@@ -41,10 +41,11 @@ class QSocketNotifier;
 //
 // A download ends at PGWRT: or any command other than ?: and CHINF:; an
 // upload ends at its empty line, at NG: or at any other command. The host
-// closes and reopens its port before every command, so what of an earlier
-// reply had reached its end of the line and was not read is lost; what the
-// controller had not sent yet when the command came in still goes out,
-// ahead of the new reply, as on a real line. A stored text that is not a
+// keeps its port open for one exchange chain and opens it anew for the
+// next; what of an earlier reply the host did not read before it closed
+// the port is lost, while what the controller had not sent yet when the
+// next command came in still goes out ahead of the new reply, as on a
+// real line. A stored text that is not a
 // valid step (see setProgram) is uploaded unchanged.
 //
 // Texts are handled as bytes; the QString forms of the API (programs,

@@ -79,8 +79,8 @@ dlgComSetup::dlgComSetup(ComSettings &settings, const clsIniFile &langIni, QWidg
     layout->addLayout(frames);
     layout->addLayout(buttons);
 
-    connect(comReset, &QPushButton::clicked, this, &dlgComSetup::comReset_Click);
-    connect(cmdOK, &QPushButton::clicked, this, &dlgComSetup::cmdOK_Click);
+    connect(comReset, &QPushButton::clicked, this, &dlgComSetup::resetLineValues);
+    connect(cmdOK, &QPushButton::clicked, this, &dlgComSetup::saveAndClose);
     connect(cmdCancel, &QPushButton::clicked, this, &dlgComSetup::reject);
 
     // Captions and title from the language file; the frames name their
@@ -208,7 +208,7 @@ void dlgComSetup::select(QButtonGroup *group, int index)
         button->setChecked(true);
 }
 
-void dlgComSetup::comReset_Click()
+void dlgComSetup::resetLineValues()
 {
     // The line parameters only; the port choice stays.
     select(m_optBps, ComSettings::getDefaultParam(2));
@@ -217,7 +217,7 @@ void dlgComSetup::comReset_Click()
     select(m_optStop, ComSettings::getDefaultParam(5));
 }
 
-void dlgComSetup::cmdOK_Click()
+void dlgComSetup::saveAndClose()
 {
     m_settings.setComSettings(m_work);
     m_settings.applyComSettings();

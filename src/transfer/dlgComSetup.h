@@ -38,8 +38,8 @@ private:
     // why it cannot be used.
     QGroupBox *makePortFrame();
     static void select(QButtonGroup *group, int index);
-    void comReset_Click();
-    void cmdOK_Click();
+    void resetLineValues();
+    void saveAndClose();
 
     // What is known about the chosen port's device, and the button that
     // puts its stable name into the port map.

@@ -89,9 +89,9 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     layout->addLayout(progress);
     layout->addWidget(m_lstDbg, 1);
 
-    connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgDown::comboCh_Click);
-    connect(m_cmdTx, &QPushButton::clicked, this, &dlgDown::cmdTx_Click);
-    connect(m_cmdStop, &QPushButton::clicked, this, &dlgDown::cmdStop_Click);
+    connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgDown::channelChanged);
+    connect(m_cmdTx, &QPushButton::clicked, this, &dlgDown::startDownload);
+    connect(m_cmdStop, &QPushButton::clicked, this, &dlgDown::stopDownload);
     connect(m_cmdClose, &QPushButton::clicked, this, &dlgDown::reject);
 
     // Title and captions from the language file. The status line is named
@@ -162,10 +162,10 @@ void dlgDown::showEvent(QShowEvent *event)
     if (event->spontaneous() || m_bActive)
         return;
     // Activation once the window is up, after the show has been handled.
-    QTimer::singleShot(0, this, &dlgDown::Form_Activate);
+    QTimer::singleShot(0, this, &dlgDown::openOnceShown);
 }
 
-void dlgDown::Form_Activate()
+void dlgDown::openOnceShown()
 {
     if (m_bActive || !isVisible())
         return;
@@ -178,7 +178,7 @@ int dlgDown::selectedChannel() const
     return m_comboCh->currentIndex() + 1;
 }
 
-void dlgDown::comboCh_Click()
+void dlgDown::channelChanged()
 {
     const int ch = selectedChannel();
     if (ch < 1 || !m_bActive)
@@ -188,7 +188,7 @@ void dlgDown::comboCh_Click()
         m_session->requestState(ch);
 }
 
-void dlgDown::cmdTx_Click()
+void dlgDown::startDownload()
 {
     m_progressBar->setRange(0, qMax(m_session->stepCount(), 1));
     m_progressBar->setValue(0);
@@ -197,7 +197,7 @@ void dlgDown::cmdTx_Click()
     m_session->start(selectedChannel());
 }
 
-void dlgDown::cmdStop_Click()
+void dlgDown::stopDownload()
 {
     m_session->stop();
 }

@@ -60,10 +60,10 @@ protected:
     void reject() override;
 
 private:
-    void Form_Activate();
-    void comboCh_Click();
-    void cmdTx_Click();
-    void cmdStop_Click();
+    void openOnceShown();
+    void channelChanged();
+    void startDownload();
+    void stopDownload();
     void onBusyChanged(bool busy);
     void onProgress(int step, int total);
     // Brings the progress bar and the log up to the session's.

@@ -81,7 +81,7 @@ dlgExe::dlgExe(AppContext &ctx, QWidget *parent)
     layout->addWidget(m_lblResult);
     layout->addWidget(m_log, 1);
 
-    connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgExe::comboCh_Click);
+    connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgExe::channelChanged);
     connect(m_cmdStart, &QPushButton::clicked, this, [this] { m_session->run(selectedChannel()); });
     connect(m_cmdStop, &QPushButton::clicked, this, [this] { m_session->stop(selectedChannel()); });
     connect(m_cmdClose, &QPushButton::clicked, this, &dlgExe::reject);
@@ -128,10 +128,10 @@ void dlgExe::showEvent(QShowEvent *event)
     if (event->spontaneous() || m_bActive)
         return;
     // Activation once the window is up, after the show has been handled.
-    QTimer::singleShot(0, this, &dlgExe::Form_Activate);
+    QTimer::singleShot(0, this, &dlgExe::openOnceShown);
 }
 
-void dlgExe::Form_Activate()
+void dlgExe::openOnceShown()
 {
     if (m_bActive || !isVisible())
         return;
@@ -144,7 +144,7 @@ int dlgExe::selectedChannel() const
     return m_comboCh->currentIndex() + 1;
 }
 
-void dlgExe::comboCh_Click()
+void dlgExe::channelChanged()
 {
     const int ch = selectedChannel();
     if (ch < 1 || !m_bActive)

@@ -39,8 +39,8 @@ protected:
     void reject() override;
 
 private:
-    void Form_Activate();
-    void comboCh_Click();
+    void openOnceShown();
+    void channelChanged();
     void onBusyChanged(bool busy);
     int selectedChannel() const;
 

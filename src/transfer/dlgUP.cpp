@@ -85,7 +85,7 @@ dlgUP::dlgUP(AppContext &ctx, QWidget *parent)
     layout->addLayout(buttons);
     layout->addWidget(m_log, 1);
 
-    connect(m_cboCH, &QComboBox::currentIndexChanged, this, &dlgUP::cboCH_Click);
+    connect(m_cboCH, &QComboBox::currentIndexChanged, this, &dlgUP::rememberChannel);
     connect(m_cmdUpLoad, &QPushButton::clicked, this, [this] {
         m_completed = false;
         m_progressBar->setValue(0);
@@ -159,10 +159,10 @@ void dlgUP::showEvent(QShowEvent *event)
     // Activation runs once the window is up, also where no window manager
     // activates it (the offscreen platform).
     if (!m_bActive)
-        QTimer::singleShot(0, this, &dlgUP::Form_Activate);
+        QTimer::singleShot(0, this, &dlgUP::openOnceShown);
 }
 
-void dlgUP::Form_Activate()
+void dlgUP::openOnceShown()
 {
     if (m_bActive || !isVisible())
         return;
@@ -170,7 +170,7 @@ void dlgUP::Form_Activate()
     m_session->open(selectedChannel());
 }
 
-void dlgUP::cboCH_Click(int index)
+void dlgUP::rememberChannel(int index)
 {
     if (index < 0 || !m_bActive)
         return;

@@ -54,8 +54,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void Form_Activate();
-    void cboCH_Click(int index);
+    void openOnceShown();
+    void rememberChannel(int index);
     void onBusyChanged(bool busy);
     int selectedChannel() const;
 

@@ -11,5 +11,5 @@ public:
     virtual FrmProg *activeForm() const = 0;
     // Shows (true) or closes (false) the command table window and sets the
     // check mark of its menu item.
-    virtual void setMenuDispCmd(bool blnSw) = 0;
+    virtual void setMenuDispCmd(bool on) = 0;
 };

@@ -70,8 +70,8 @@ FrmCmd::FrmCmd(const Catalogue &catalogue, const clsIniFile &langIni, const Comm
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_lstCmd);
 
-    connect(m_lstCmd, &QListWidget::itemDoubleClicked, this, &FrmCmd::LstCmd_DblClick);
-    connect(m_lstCmd, &LstCmd::placeRequested, this, &FrmCmd::LstCmd_DblClick);
+    connect(m_lstCmd, &QListWidget::itemDoubleClicked, this, &FrmCmd::placeCommand);
+    connect(m_lstCmd, &LstCmd::placeRequested, this, &FrmCmd::placeCommand);
     initList();
 }
 
@@ -132,7 +132,7 @@ void FrmCmd::keepFrameOnScreen()
         move(pos() - QPoint(frame.right() - g.right(), 0));
 }
 
-void FrmCmd::LstCmd_DblClick(QListWidgetItem *item)
+void FrmCmd::placeCommand(QListWidgetItem *item)
 {
     FrmProg *form = m_host.activeForm();
     if (!form || !item)

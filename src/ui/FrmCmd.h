@@ -50,7 +50,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void LstCmd_DblClick(QListWidgetItem *item);
+    void placeCommand(QListWidgetItem *item);
     // Once the window manager has framed the window: the frame too inside
     // the screen's right edge.
     void keepFrameOnScreen();

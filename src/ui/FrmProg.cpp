@@ -61,14 +61,14 @@ FrmProg::~FrmProg()
     m_undo->blockSignals(true);
 }
 
-void FrmProg::setDocNo(int iNum) { m_doc->setDocNo(iNum); }
+void FrmProg::setDocNo(int number) { m_doc->setDocNo(number); }
 
-void FrmProg::setAxis(int iNum)
+void FrmProg::setAxis(int axes)
 {
-    m_doc->setAxis(iNum);
+    m_doc->setAxis(axes);
 }
 
-void FrmProg::setStep(int iStep) { m_doc->setStep(iStep); }
+void FrmProg::setStep(int steps) { m_doc->setStep(steps); }
 int FrmProg::getStep() const { return m_doc->getStep(); }
 int FrmProg::getAxis() const { return m_doc->getAxis(); }
 
@@ -85,7 +85,7 @@ int FrmProg::currentRow() const
 }
 
 void FrmProg::setFileName(const QString &sName) { m_doc->setFileName(sName); }
-QString FrmProg::getFileName(bool bFullPath) const { return m_doc->getFileName(bFullPath); }
+QString FrmProg::getFileName(bool fullPath) const { return m_doc->getFileName(fullPath); }
 void FrmProg::setDirty(bool dirty)
 {
     // Saved: this is the state undo comes back to. Marked dirty otherwise:
@@ -119,15 +119,15 @@ void FrmProg::applyUploaded()
     setDirty(true);
 }
 
-QStringList FrmProg::getProgCell(int iAxis, int iStep) const { return m_doc->getProgCell(iAxis, iStep); }
-QString FrmProg::getSendStep(int iStep) const { return m_doc->getSendStep(iStep); }
+QStringList FrmProg::getProgCell(int axis, int row) const { return m_doc->getProgCell(axis, row); }
+QString FrmProg::getSendStep(int row) const { return m_doc->getSendStep(row); }
 
-bool FrmProg::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData)
+bool FrmProg::bPutProgCell(int axis, int row, int command, const QStringList &data)
 {
-    const bool ok = m_doc->bPutProgCell(iAxis, iStep, iCmd, sData);
+    const bool ok = m_doc->bPutProgCell(axis, row, command, data);
     if (!ok)
         return false;
-    const QModelIndex written = m_doc->index(iStep, ProgramDocument::textColumn(iAxis));
+    const QModelIndex written = m_doc->index(row, ProgramDocument::textColumn(axis));
     if (m_bulk > 0) {
         m_pendingCurrent = written; // moved once, when the bulk change ends
     } else if (!m_normalising) {
@@ -136,10 +136,10 @@ bool FrmProg::bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sD
     return true;
 }
 
-void FrmProg::putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData)
+void FrmProg::putAndFill(int axis, int row, int command, const QStringList &data)
 {
-    record([&] { return m_doc->putAndFill(iAxis, iStep, iCmd, sData, m_host.dataEntry()); });
-    selectCell(iStep, ProgramDocument::textColumn(iAxis));
+    record([&] { return m_doc->putAndFill(axis, row, command, data, m_host.dataEntry()); });
+    selectCell(row, ProgramDocument::textColumn(axis));
 }
 
 void FrmProg::insertStep()
@@ -176,11 +176,11 @@ void FrmProg::setGridTact(bool visible)
     }
 }
 
-void FrmProg::picturePut(int iCmd)
+void FrmProg::picturePut(int command)
 {
     const QModelIndex cur = m_grid->currentIndex();
     if (cur.isValid())
-        m_doc->picturePut(ProgramDocument::axisOfColumn(cur.column()), cur.row(), iCmd);
+        m_doc->picturePut(ProgramDocument::axisOfColumn(cur.column()), cur.row(), command);
 }
 
 int FrmProg::selectCell(int row, int column)

@@ -30,9 +30,9 @@ public:
     ProgramDocument *document() const { return m_doc; }
     ProgGrid *grid() const { return m_grid; }
 
-    void setDocNo(int iNum);
-    void setAxis(int iNum);
-    void setStep(int iStep);
+    void setDocNo(int number);
+    void setAxis(int axes);
+    void setStep(int steps);
     int getStep() const;
     int getAxis() const;
     // The axis of the grid's current column.
@@ -41,7 +41,7 @@ public:
     int currentRow() const;
 
     void setFileName(const QString &sName);
-    QString getFileName(bool bFullPath) const;
+    QString getFileName(bool fullPath) const;
     void setDirty(bool dirty);
     bool getDirty() const;
 
@@ -56,19 +56,19 @@ public:
     bool refusalWarned() const { return m_refusalWarned; }
     void setRefusalWarned() { m_refusalWarned = true; }
 
-    QStringList getProgCell(int iAxis, int iStep) const;
+    QStringList getProgCell(int axis, int row) const;
     // Writes a cell and leaves the current cell at its text column.
-    bool bPutProgCell(int iAxis, int iStep, int iCmd, const QStringList &sData);
+    bool bPutProgCell(int axis, int row, int command, const QStringList &data);
     // Places a command through the data entry dialog, filling any gap.
-    void putAndFill(int iAxis, int iStep, int iCmd, const QStringList &sData);
+    void putAndFill(int axis, int row, int command, const QStringList &data);
     // Insert or delete the step at the current row.
     void insertStep();
     void deleteStep();
-    QString getSendStep(int iStep) const;
+    QString getSendStep(int row) const;
     // Wraps bulk changes: false before, true after.
     void setGridTact(bool visible);
     // Puts a command's icon into the current cell (0 removes it).
-    void picturePut(int iCmd);
+    void picturePut(int command);
 
     // Makes a cell current and normalises the selection; returns the axis.
     int selectCell(int row, int column);

@@ -11,7 +11,7 @@ public:
     // Re-evaluates the menus that follow the active document.
     virtual void setMenuEnabled() = 0;
     // Saves the document as File > Save does; true when it was written.
-    virtual bool saveProgram(FrmProg *form, bool bSaveAs) = 0;
+    virtual bool saveProgram(FrmProg *form, bool saveAs) = 0;
     // The data entry dialog that places and edits commands.
     virtual DataEntry &dataEntry() = 0;
 };

@@ -27,12 +27,12 @@ QList<FileDialogs::Filter> ProgramFiles::fileFilters(bool allFiles) const
     return filters;
 }
 
-bool ProgramFiles::saveProgram(FrmProg *form, bool bSaveAs)
+bool ProgramFiles::saveProgram(FrmProg *form, bool saveAs)
 {
     if (!form)
         return false;
     QString path = form->getFileName(true);
-    if (!path.contains(u'/') || bSaveAs) {
+    if (!path.contains(u'/') || saveAs) {
         path = askSaveFileName(path);
         if (path.isEmpty())
             return false;

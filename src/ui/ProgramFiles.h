@@ -24,13 +24,13 @@ public:
           m_makeNewForm(std::move(makeNewForm)) {}
 
     // Writes the window's program: to its file when it has been saved before
-    // and bSaveAs is false, else under a name asked from the user. True when
+    // and saveAs is false, else under a name asked from the user. True when
     // the file was written; a cancel or a failure (reported to the user)
     // leaves the old file, the window's name and its dirty state as they were.
     // Once written, a program holding a cell that File > Open refuses (an
     // upload takes such cells as the controller holds them) is warned
     // about, the first time only for each window.
-    bool saveProgram(FrmProg *form, bool bSaveAs);
+    bool saveProgram(FrmProg *form, bool saveAs);
     // Asks for a save path, starting from the window's current name.
     QString askSaveFileName(const QString &currentName);
 

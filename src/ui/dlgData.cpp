@@ -77,7 +77,7 @@ dlgData::dlgData(const Catalogue &catalogue, const clsIniFile &langIni, Messages
     m_cancelButton = new QPushButton(QString::fromUtf16(u"キャンセル"), this);
     m_cancelButton->setObjectName(QStringLiteral("CancelButton"));
     m_cancelButton->setProperty(clsIniFile::kTagProperty, QStringLiteral("Cap002"));
-    connect(m_okButton, &QPushButton::clicked, this, &dlgData::OKButton_Click);
+    connect(m_okButton, &QPushButton::clicked, this, &dlgData::confirm);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *buttons = new QHBoxLayout;
@@ -215,7 +215,7 @@ bool dlgData::validateData()
     return false;
 }
 
-void dlgData::OKButton_Click()
+void dlgData::confirm()
 {
     if (!validateData())
         return;

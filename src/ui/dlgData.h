@@ -44,7 +44,7 @@ private:
     void layoutDialog();
     void fillFields();
     bool validateData();
-    void OKButton_Click();
+    void confirm();
 
     const Catalogue &m_catalogue;
     const clsIniFile &m_langIni;

@@ -113,7 +113,7 @@ int runChild(int argc, char **argv, const char *name)
     qsizetype done = 0;
     QTimer gestures;
     gestures.setInterval(100);
-    QObject::connect(&gestures, &QTimer::timeout, [&] {
+    QObject::connect(&gestures, &QTimer::timeout, &gestures, [&] {
         if (done == scenario->gestures.size()) {
             gestures.stop();
             return;

@@ -150,7 +150,7 @@ int runChild(int argc, char **argv, const QString &name)
     int tries = 0;
     QTimer ticks;
     ticks.setInterval(100);
-    QObject::connect(&ticks, &QTimer::timeout, [&] {
+    QObject::connect(&ticks, &QTimer::timeout, &ticks, [&] {
         if (done == script.size())
             return ticks.stop();
         main = qobject_cast<MDIFormMain *>(shownWindow("MDIFormMain"));
