@@ -2,6 +2,7 @@
 
 #include "LinkDialogGuard.h"
 #include "MDIFormMain.h"
+#include "MenuParts.h"
 #include "dlgInit.h"
 #include "dlgWait.h"
 #include "link/AppContext.h"
@@ -14,11 +15,38 @@
 #include "transfer/dlgUP.h"
 #include "ui/FrmProg.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QTimer>
 
-CommunicationMenu::CommunicationMenu(AppContext &ctx, MDIFormMain &main)
+CommunicationMenu::CommunicationMenu(AppContext &ctx, MDIFormMain &main, const MenuParts &parts)
     : QObject(&main), m_ctx(ctx), m_main(main)
 {
+    const auto text = [](const char16_t *s) { return QString::fromUtf16(s); };
+    m_menu = parts.addMenu(QStringLiteral("mnuComm"), text(u"通信(&C)"), QStringLiteral("Cap002"));
+    connect(m_menu->menu(), &QMenu::aboutToShow, &main, &MDIFormMain::updateMenus);
+    QAction *settingsItem = parts.addItem(m_menu, QStringLiteral("mnuComParam"), text(u"通信設定..."),
+                                          QStringLiteral("Cap004"));
+    connect(settingsItem, &QAction::triggered, this, &CommunicationMenu::settings);
+    parts.addSeparator(m_menu, QStringLiteral("Commsepa1"));
+    m_download = parts.addItem(m_menu, QStringLiteral("mnuComTx"), text(u"ﾀﾞｳﾝﾛｰﾄﾞ..."), QStringLiteral("Cap005"));
+    connect(m_download, &QAction::triggered, this, &CommunicationMenu::download);
+    m_upload = parts.addItem(m_menu, QStringLiteral("mnuComUL"), text(u"ｱｯﾌﾟﾛｰﾄﾞ..."), QStringLiteral("Cap006"));
+    connect(m_upload, &QAction::triggered, this, &CommunicationMenu::upload);
+    m_runControl = parts.addItem(m_menu, QStringLiteral("mnuComExe"), text(u"ｺﾝﾄﾛｰﾗ制御..."),
+                                 QStringLiteral("Cap001"));
+    connect(m_runControl, &QAction::triggered, this, &CommunicationMenu::runControl);
+    parts.addSeparator(m_menu, QStringLiteral("Commsepa2"));
+    QAction *check = parts.addItem(m_menu, QStringLiteral("mnuCommChk"), text(u"通信確認..."),
+                                   QStringLiteral("Cap003"));
+    connect(check, &QAction::triggered, this, &CommunicationMenu::linkCheck);
+}
+
+void CommunicationMenu::updateItems(bool hasSteps, bool portUsable)
+{
+    m_download->setEnabled(hasSteps && portUsable);
+    m_upload->setEnabled(portUsable);
+    m_runControl->setEnabled(portUsable);
 }
 
 void CommunicationMenu::transferPause()

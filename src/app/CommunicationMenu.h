@@ -3,18 +3,25 @@
 #include <QObject>
 
 class MDIFormMain;
+class MenuParts;
+class QAction;
 struct AppContext;
 
 // What the Communication menu's items do: the serial settings, the link
 // dialogs (each after the transfer pause, the active document kept active
 // and focused afterwards), link check, and the document an upload becomes.
-// The main window creates it and connects its items to it.
+// The main window creates it; it puts its menu on the window's menu bar.
 class CommunicationMenu : public QObject
 {
     Q_OBJECT
 
 public:
-    CommunicationMenu(AppContext &ctx, MDIFormMain &main);
+    CommunicationMenu(AppContext &ctx, MDIFormMain &main, const MenuParts &parts);
+
+    QAction *menu() const { return m_menu; }
+    // Download needs steps in the active document; the transfers need a
+    // usable port.
+    void updateItems(bool hasSteps, bool portUsable);
 
     void settings();
     void download();
@@ -28,4 +35,8 @@ private:
 
     AppContext &m_ctx;
     MDIFormMain &m_main;
+    QAction *m_menu = nullptr;
+    QAction *m_download = nullptr;
+    QAction *m_upload = nullptr;
+    QAction *m_runControl = nullptr;
 };

@@ -1,10 +1,13 @@
 #include "MDIFormMain.h"
 
 #include "CommunicationMenu.h"
+#include "FileDrop.h"
 #include "LanguageMenu.h"
+#include "MenuParts.h"
 #include "RecentMenu.h"
 #include "RecoveryOffer.h"
 #include "WindowPlacement.h"
+#include "WindowMenu.h"
 #include "clsWindow.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
@@ -24,19 +27,15 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
-#include <QUrl>
 #include <QUndoStack>
 
 #include <algorithm>
@@ -45,18 +44,6 @@ namespace {
 QString section() { return QStringLiteral("MDIFormMain"); }
 QString u16(const char16_t *s) { return QString::fromUtf16(s); }
 
-// The local files a drag carries (a file manager's text/uri-list).
-QStringList localFiles(const QMimeData *mime)
-{
-    QStringList files;
-    if (mime && mime->hasUrls()) {
-        for (const QUrl &url : mime->urls()) {
-            if (url.isLocalFile())
-                files << url.toLocalFile();
-        }
-    }
-    return files;
-}
 }
 
 MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
@@ -82,7 +69,7 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
     setStatusBar(status);
 
     buildMenus();
-    setAcceptDrops(true);
+    new FileDrop(this, [this](const QString &path) { openProgramFile(path); });
     // Asking another program for the clipboard's text can take a while, so
     // it is asked once per change of the clipboard.
     QClipboard *clipboard = QGuiApplication::clipboard();
@@ -100,36 +87,6 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
 
 MDIFormMain::~MDIFormMain() = default;
 
-QAction *MDIFormMain::addMenu(const QString &name, const QString &stored, const QString &tag)
-{
-    QMenu *menu = menuBar()->addMenu(stored);
-    menu->setObjectName(name);
-    menu->setProperty(clsIniFile::kTagProperty, tag);
-    menu->menuAction()->setObjectName(name);
-    return menu->menuAction();
-}
-
-QAction *MDIFormMain::addItem(QAction *menu, const QString &name, const QString &stored,
-                              const QString &tag, const QKeySequence &shortcut)
-{
-    auto *action = new QAction(stored, this);
-    action->setObjectName(name);
-    action->setProperty(clsIniFile::kTagProperty, tag);
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    menu->menu()->addAction(action);
-    return action;
-}
-
-QAction *MDIFormMain::addSeparator(QAction *menu, const QString &name)
-{
-    auto *action = new QAction(this);
-    action->setObjectName(name);
-    action->setSeparator(true);
-    menu->menu()->addAction(action);
-    return action;
-}
-
 void MDIFormMain::onActiveForm(QAction *action, std::function<void(FrmProg &)> work)
 {
     connect(action, &QAction::triggered, this, [this, work = std::move(work)] {
@@ -140,69 +97,70 @@ void MDIFormMain::onActiveForm(QAction *action, std::function<void(FrmProg &)> w
 
 void MDIFormMain::buildMenus()
 {
-    m_mnuFile = addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
+    const MenuParts parts(this);
+    m_mnuFile = parts.addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
     connect(m_mnuFile->menu(), &QMenu::aboutToShow, this, &MDIFormMain::fileMenuAboutToShow);
-    m_mnuFileNew = addItem(m_mnuFile, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
+    m_mnuFileNew = parts.addItem(m_mnuFile, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
                            QStringLiteral("Cap014"), QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(m_mnuFileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
-    m_mnuFileOpen = addItem(m_mnuFile, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
+    m_mnuFileOpen = parts.addItem(m_mnuFile, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
                             QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(m_mnuFileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
     m_recent = new RecentMenu(m_ctx, m_mnuFile->menu(), [this](const QString &path) { openProgramFile(path); },
                               this);
-    m_mnuFileClose = addItem(m_mnuFile, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
+    m_mnuFileClose = parts.addItem(m_mnuFile, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
                              QStringLiteral("Cap012"));
     onActiveForm(m_mnuFileClose, [](FrmProg &form) { form.close(); });
-    addSeparator(m_mnuFile, QStringLiteral("mnuLine1"));
-    m_mnuFileSave = addItem(m_mnuFile, QStringLiteral("mnuFileSave"), u16(u"上書き保存(&S)"),
+    parts.addSeparator(m_mnuFile, QStringLiteral("mnuLine1"));
+    m_mnuFileSave = parts.addItem(m_mnuFile, QStringLiteral("mnuFileSave"), u16(u"上書き保存(&S)"),
                             QStringLiteral("Cap017"), QKeySequence(Qt::CTRL | Qt::Key_S));
     onActiveForm(m_mnuFileSave, [this](FrmProg &form) { saveProgram(&form, false); });
-    m_mnuFileSaveAs = addItem(m_mnuFile, QStringLiteral("mnuFileSaveAs"),
+    m_mnuFileSaveAs = parts.addItem(m_mnuFile, QStringLiteral("mnuFileSaveAs"),
                               u16(u"名前を付けて保存(&A)..."), QStringLiteral("Cap018"));
     onActiveForm(m_mnuFileSaveAs, [this](FrmProg &form) { saveProgram(&form, true); });
-    m_mnuLine2 = addSeparator(m_mnuFile, QStringLiteral("mnuLine2"));
-    m_mnuFilePara = addItem(m_mnuFile, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
+    m_mnuLine2 = parts.addSeparator(m_mnuFile, QStringLiteral("mnuLine2"));
+    m_mnuFilePara = parts.addItem(m_mnuFile, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
                             QStringLiteral("Cap016"));
     connect(m_mnuFilePara, &QAction::triggered, this, &MDIFormMain::editParameters);
-    addSeparator(m_mnuFile, QStringLiteral("mnuLine3"));
-    m_mnuFileEnd = addItem(m_mnuFile, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
+    parts.addSeparator(m_mnuFile, QStringLiteral("mnuLine3"));
+    m_mnuFileEnd = parts.addItem(m_mnuFile, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
                            QStringLiteral("Cap013"));
     connect(m_mnuFileEnd, &QAction::triggered, this, &QWidget::close);
 
-    m_mnuEdit = addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
-    m_mnuEditUndo = addItem(m_mnuEdit, QStringLiteral("mnuEditUndo"), u16(u"元に戻す(&U)"),
+    m_mnuEdit = parts.addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
+    m_mnuEditUndo = parts.addItem(m_mnuEdit, QStringLiteral("mnuEditUndo"), u16(u"元に戻す(&U)"),
                             QStringLiteral("Cap020"), QKeySequence(Qt::CTRL | Qt::Key_Z));
     onActiveForm(m_mnuEditUndo, [](FrmProg &form) { form.undo(); });
-    m_mnuEditRedo = addItem(m_mnuEdit, QStringLiteral("mnuEditRedo"), u16(u"やり直し(&R)"),
+    m_mnuEditRedo = parts.addItem(m_mnuEdit, QStringLiteral("mnuEditRedo"), u16(u"やり直し(&R)"),
                             QStringLiteral("Cap021"));
     m_mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     onActiveForm(m_mnuEditRedo, [](FrmProg &form) { form.redo(); });
-    addSeparator(m_mnuEdit, QStringLiteral("mnuEditLine1"));
-    m_mnuEditCut = addItem(m_mnuEdit, QStringLiteral("mnuEditCut"), u16(u"切り取り(&T)"),
+    parts.addSeparator(m_mnuEdit, QStringLiteral("mnuEditLine1"));
+    m_mnuEditCut = parts.addItem(m_mnuEdit, QStringLiteral("mnuEditCut"), u16(u"切り取り(&T)"),
                            QStringLiteral("Cap022"), QKeySequence(Qt::CTRL | Qt::Key_X));
     onActiveForm(m_mnuEditCut, [](FrmProg &form) { form.cut(); });
-    m_mnuEditCopy = addItem(m_mnuEdit, QStringLiteral("mnuEditCopy"), u16(u"コピー(&C)"),
+    m_mnuEditCopy = parts.addItem(m_mnuEdit, QStringLiteral("mnuEditCopy"), u16(u"コピー(&C)"),
                             QStringLiteral("Cap023"), QKeySequence(Qt::CTRL | Qt::Key_C));
     onActiveForm(m_mnuEditCopy, [](FrmProg &form) { form.copy(); });
-    m_mnuEditPaste = addItem(m_mnuEdit, QStringLiteral("mnuEditPaste"), u16(u"貼り付け(&P)"),
+    m_mnuEditPaste = parts.addItem(m_mnuEdit, QStringLiteral("mnuEditPaste"), u16(u"貼り付け(&P)"),
                              QStringLiteral("Cap024"), QKeySequence(Qt::CTRL | Qt::Key_V));
     onActiveForm(m_mnuEditPaste, [](FrmProg &form) { form.paste(); });
-    addSeparator(m_mnuEdit, QStringLiteral("mnuEditLine2"));
+    parts.addSeparator(m_mnuEdit, QStringLiteral("mnuEditLine2"));
     // The Edit menu is off while a document has no step, and the keys of a
     // disabled menu's items are dead with it; held by the window as well,
     // undo, redo and paste keep their keys, so that deleting the last step
     // can be undone and an empty program can receive steps.
     addActions({m_mnuEditUndo, m_mnuEditRedo, m_mnuEditPaste});
-    m_mnuCut = addItem(m_mnuEdit, QStringLiteral("mnuCut"), u16(u"削除(&D)"),
+    m_mnuCut = parts.addItem(m_mnuEdit, QStringLiteral("mnuCut"), u16(u"削除(&D)"),
                        QStringLiteral("Cap007"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
     onActiveForm(m_mnuCut, [](FrmProg &form) { form.deleteStep(); });
-    m_mnuInsert = addItem(m_mnuEdit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
+    m_mnuInsert = parts.addItem(m_mnuEdit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
                           QStringLiteral("Cap019"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
     onActiveForm(m_mnuInsert, [](FrmProg &form) { form.insertStep(); });
 
-    m_mnuDisp = addMenu(QStringLiteral("mnuDisp"), u16(u"表示(&V)"), QStringLiteral("Cap008"));
-    m_mnuDispCmd = addItem(m_mnuDisp, QStringLiteral("mnuDispCmd"), u16(u"コマンド表(&M)"),
+    m_mnuDisp = parts.addMenu(QStringLiteral("mnuDisp"), u16(u"表示(&V)"), QStringLiteral("Cap008"));
+    m_mnuDispCmd = parts.addItem(m_mnuDisp, QStringLiteral("mnuDispCmd"), u16(u"コマンド表(&M)"),
                            QStringLiteral("Cap009"));
     m_mnuDispCmd->setCheckable(true);
     connect(m_mnuDispCmd, &QAction::triggered, this, [this] {
@@ -211,42 +169,10 @@ void MDIFormMain::buildMenus()
     });
     new LanguageMenu(m_ctx.run, m_mnuDisp->menu());
 
-    m_comm = new CommunicationMenu(m_ctx, *this);
-    m_mnuComm = addMenu(QStringLiteral("mnuComm"), u16(u"通信(&C)"), QStringLiteral("Cap002"));
-    connect(m_mnuComm->menu(), &QMenu::aboutToShow, this, &MDIFormMain::commMenuAboutToShow);
-    m_mnuComParam = addItem(m_mnuComm, QStringLiteral("mnuComParam"), u16(u"通信設定..."),
-                            QStringLiteral("Cap004"));
-    connect(m_mnuComParam, &QAction::triggered, m_comm, &CommunicationMenu::settings);
-    addSeparator(m_mnuComm, QStringLiteral("Commsepa1"));
-    m_mnuComTx = addItem(m_mnuComm, QStringLiteral("mnuComTx"), u16(u"ﾀﾞｳﾝﾛｰﾄﾞ..."),
-                         QStringLiteral("Cap005"));
-    connect(m_mnuComTx, &QAction::triggered, m_comm, &CommunicationMenu::download);
-    m_mnuComUL = addItem(m_mnuComm, QStringLiteral("mnuComUL"), u16(u"ｱｯﾌﾟﾛｰﾄﾞ..."),
-                         QStringLiteral("Cap006"));
-    connect(m_mnuComUL, &QAction::triggered, m_comm, &CommunicationMenu::upload);
-    m_mnuComExe = addItem(m_mnuComm, QStringLiteral("mnuComExe"), u16(u"ｺﾝﾄﾛｰﾗ制御..."),
-                          QStringLiteral("Cap001"));
-    connect(m_mnuComExe, &QAction::triggered, m_comm, &CommunicationMenu::runControl);
-    addSeparator(m_mnuComm, QStringLiteral("Commsepa2"));
-    m_mnuCommChk = addItem(m_mnuComm, QStringLiteral("mnuCommChk"), u16(u"通信確認..."),
-                           QStringLiteral("Cap003"));
-    connect(m_mnuCommChk, &QAction::triggered, m_comm, &CommunicationMenu::linkCheck);
+    m_comm = new CommunicationMenu(m_ctx, *this, parts);
+    m_mnuComm = m_comm->menu();
 
-    m_mnuWindow = addMenu(QStringLiteral("mnuWindow"), u16(u"ウィンドウ(&W)"), QStringLiteral("Cap040"));
-    connect(m_mnuWindow->menu(), &QMenu::aboutToShow, this, &MDIFormMain::fillWindowMenu);
-    m_mnuWindowCascade = addItem(m_mnuWindow, QStringLiteral("mnuWindowCascade"), u16(u"重ねて表示(&C)"),
-                                 QStringLiteral("Cap041"));
-    connect(m_mnuWindowCascade, &QAction::triggered, m_mdiArea, &QMdiArea::cascadeSubWindows);
-    m_mnuWindowTile = addItem(m_mnuWindow, QStringLiteral("mnuWindowTile"), u16(u"並べて表示(&T)"),
-                              QStringLiteral("Cap042"));
-    connect(m_mnuWindowTile, &QAction::triggered, m_mdiArea, &QMdiArea::tileSubWindows);
-    m_mnuWindowNext = addItem(m_mnuWindow, QStringLiteral("mnuWindowNext"), u16(u"次のウィンドウ(&N)"),
-                              QStringLiteral("Cap043"), QKeySequence(Qt::CTRL | Qt::Key_Tab));
-    connect(m_mnuWindowNext, &QAction::triggered, m_mdiArea, &QMdiArea::activateNextSubWindow);
-    m_mnuWindowPrevious = addItem(m_mnuWindow, QStringLiteral("mnuWindowPrevious"), u16(u"前のウィンドウ(&P)"),
-                                  QStringLiteral("Cap044"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab));
-    connect(m_mnuWindowPrevious, &QAction::triggered, m_mdiArea, &QMdiArea::activatePreviousSubWindow);
-    m_mnuWindowLine1 = addSeparator(m_mnuWindow, QStringLiteral("mnuWindowLine1"));
+    m_mnuWindow = (new WindowMenu(parts, m_mdiArea, [this] { return activeForm(); }, this))->menu();
 
     // F6 is no menu item: the window and the command table both hold it.
     m_focusSwitch = new QAction(this);
@@ -254,31 +180,6 @@ void MDIFormMain::buildMenus()
     m_focusSwitch->setShortcut(QKeySequence(Qt::Key_F6));
     connect(m_focusSwitch, &QAction::triggered, this, &MDIFormMain::switchFocus);
     addAction(m_focusSwitch);
-}
-
-void MDIFormMain::fillWindowMenu()
-{
-    qDeleteAll(m_windowItems);
-    m_windowItems.clear();
-    const QList<QMdiSubWindow *> windows = m_mdiArea->subWindowList();
-    m_mnuWindowLine1->setVisible(!windows.isEmpty());
-    const FrmProg *active = activeForm();
-    for (qsizetype i = 0; i < windows.size(); ++i) {
-        QMdiSubWindow *window = windows.at(i);
-        // "&" in a title is shown, not taken for a mnemonic.
-        QString title = window->windowTitle();
-        title.replace(u'&', QStringLiteral("&&"));
-        const QString text = i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(title)
-                                   : QStringLiteral("%1 %2").arg(i + 1).arg(title);
-        QAction *entry = m_mnuWindow->menu()->addAction(text);
-        entry->setObjectName(QStringLiteral("mnuWindowDoc%1").arg(i + 1));
-        entry->setCheckable(true);
-        entry->setChecked(window == active);
-        connect(entry, &QAction::triggered, window, [this, window] {
-            m_mdiArea->setActiveSubWindow(window);
-        });
-        m_windowItems << entry;
-    }
 }
 
 void MDIFormMain::switchFocus()
@@ -322,9 +223,7 @@ void MDIFormMain::updateMenus()
     m_mnuEditCut->setEnabled(hasSteps);
     m_mnuEditCopy->setEnabled(hasSteps);
     m_mnuEditPaste->setEnabled(form && m_clipboardHasText);
-    m_mnuComTx->setEnabled(hasSteps && port);
-    m_mnuComUL->setEnabled(port);
-    m_mnuComExe->setEnabled(port);
+    m_comm->updateItems(hasSteps, port);
     m_mnuWindow->setEnabled(form != nullptr);
 }
 
@@ -522,11 +421,6 @@ void MDIFormMain::editParameters()
     setWindowState(before);
 }
 
-void MDIFormMain::commMenuAboutToShow()
-{
-    updateMenus();
-}
-
 void MDIFormMain::closeEvent(QCloseEvent *event)
 {
     // Every document runs its closing check first; one refusal keeps
@@ -548,30 +442,4 @@ void MDIFormMain::closeEvent(QCloseEvent *event)
         m_frmCmd->hide();
     event->accept();
     emit unloaded();
-}
-
-void MDIFormMain::dragEnterEvent(QDragEnterEvent *event)
-{
-    if (!localFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void MDIFormMain::dragMoveEvent(QDragMoveEvent *event)
-{
-    if (!localFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void MDIFormMain::dropEvent(QDropEvent *event)
-{
-    const QStringList files = localFiles(event->mimeData());
-    if (files.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // The file manager waits until the drop is over: the files are opened
-    // (and refusals reported) after it.
-    QTimer::singleShot(0, this, [this, files] {
-        for (const QString &path : files)
-            openProgramFile(path);
-    });
 }

@@ -90,32 +90,20 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    // Program files dropped from a file manager are opened as File > Open
-    // opens them.
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dragMoveEvent(QDragMoveEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildMenus();
-    QAction *addMenu(const QString &name, const QString &stored, const QString &tag);
-    QAction *addItem(QAction *menu, const QString &name, const QString &stored,
-                     const QString &tag, const QKeySequence &shortcut = {});
-    QAction *addSeparator(QAction *menu, const QString &name);
     // Runs `work` on the active document when the item is chosen.
     void onActiveForm(QAction *action, std::function<void(FrmProg &)> work);
     void setUpSerialLink();
     void initMainWindow();
     bool isPortUsable() const;
-    // Lists the open documents in the Window menu, the active one checked.
-    void fillWindowMenu();
     // F6: the focus from the active grid to the command table and back.
     void switchFocus();
 
     // Menu commands.
     void fileMenuAboutToShow();
     void editParameters();
-    void commMenuAboutToShow();
 
     AppContext &m_ctx;
     QMdiArea *m_mdiArea = nullptr;
@@ -144,18 +132,7 @@ private:
     QAction *m_mnuDispCmd = nullptr;
     CommunicationMenu *m_comm = nullptr;
     QAction *m_mnuComm = nullptr;
-    QAction *m_mnuComParam = nullptr;
-    QAction *m_mnuComTx = nullptr;
-    QAction *m_mnuComUL = nullptr;
-    QAction *m_mnuComExe = nullptr;
-    QAction *m_mnuCommChk = nullptr;
     QAction *m_mnuWindow = nullptr;
-    QAction *m_mnuWindowCascade = nullptr;
-    QAction *m_mnuWindowTile = nullptr;
-    QAction *m_mnuWindowNext = nullptr;
-    QAction *m_mnuWindowPrevious = nullptr;
-    QAction *m_mnuWindowLine1 = nullptr;
-    QList<QAction *> m_windowItems; // the open documents, rebuilt as the menu opens
     QAction *m_focusSwitch = nullptr;
 
     std::unique_ptr<CommandIcons> m_icons;
