@@ -18,6 +18,7 @@ struct RowPieces
 
 // The fixed parts of each row, padded as the command table has always been;
 // the padding carries no meaning since every column is trimmed.
+// clang-format off
 const RowPieces kRows[Catalogue::kCommandCount] = {
     {{u"@Mes001", u"|AGO:| |1|", u"@Mes101", u"|                                         |-99999999,99999999        |1| |1"}},
     {{u"@Mes002", u"|BGO:| |1|", u"@Mes102", u"|                                         |-99999999,99999999        |1| |1"}},
@@ -37,6 +38,7 @@ const RowPieces kRows[Catalogue::kCommandCount] = {
     {{u"@Mes016", u"|W:  | | |", u"@Mes116", u"|[×100ms]                                |1,65535                   |1| | "}},
     {{u"@Mes017", u"|#:  |1| |", u"@Mes117", u"|                                         |L0,L45                    |1|1| "}},
 };
+// clang-format on
 
 // Minimum and maximum of the controller parameters 0..99.
 struct Bounds
@@ -45,6 +47,7 @@ struct Bounds
     int max;
 };
 
+// clang-format off
 const Bounds kParamBounds[Catalogue::kParamNumberCount] = {
     // 0..9
     {0, 0}, {0, 2}, {0, 2}, {0, 9}, {0, 99}, {0, 3}, {0, 3}, {0, 1}, {10, 500000}, {10, 500000},
@@ -69,6 +72,7 @@ const Bounds kParamBounds[Catalogue::kParamNumberCount] = {
     // 90..99
     {0, 60}, {0, 2}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0}, {0, 0},
 };
+// clang-format on
 
 bool validCommand(int cmd)
 {
