@@ -5,6 +5,7 @@
 #include "config/TextCodec.h"
 #include "link/AppContext.h"
 #include "link/Channel.h"
+#include "link/ControllerJobs.h"
 #include "link/DownloadSession.h"
 #include "link/LinkCheck.h"
 #include "link/RunControlSession.h"
@@ -13,6 +14,7 @@
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
 #include "program/SendText.h"
+#include "program/StepDiff.h"
 
 #include <QEventLoop>
 #include <QIODevice>
@@ -25,21 +27,6 @@
 namespace {
 
 constexpr std::chrono::milliseconds kProgressInterval{100};
-
-// A step as the controller keeps it: numbers by value ("007" and "7" are
-// the same), every other parameter as text, for comparing what was sent
-// with what comes back.
-QString normalised(const Catalogue &catalogue, ProgStep step)
-{
-    for (ProgCell &cell : step) {
-        for (QString &p : cell.params) {
-            p = trimSpaces(p);
-            if (!p.isEmpty() && NumberText::isSignsAndDigits(p))
-                p = QString::number(NumberText::leadingInteger(p));
-        }
-    }
-    return SendText::step(catalogue, step);
-}
 
 } // namespace
 
@@ -65,7 +52,25 @@ int CliLink::await(LinkSession &session)
 
 int CliLink::report(const LinkSession &session)
 {
-    const LinkSession::Result &r = session.result();
+    return report(session.result());
+}
+
+int CliLink::await(ChannelJob &job)
+{
+    if (job.busy()) {
+        QEventLoop loop;
+        QObject::connect(&job, &ChannelJob::busyChanged, &loop, [&loop](bool busy) {
+            if (!busy)
+                loop.quit();
+        });
+        loop.exec();
+    }
+    m_log << job.log();
+    return report(job.result());
+}
+
+int CliLink::report(const LinkSession::Result &r)
+{
     switch (r.outcome) {
     case LinkSession::Outcome::Done:
         return Success;
@@ -188,8 +193,8 @@ int CliLink::download(const QList<ProgStep> &steps, int channel, int axes, bool 
     const QList<ProgStep> back = upload.steps(axes);
     const qsizetype n = std::max(steps.size(), back.size());
     for (qsizetype i = 0; i < n; ++i) {
-        const QString sent = i < steps.size() ? normalised(m_ctx.catalogue, steps.at(i)) : QString();
-        const QString got = i < back.size() ? normalised(m_ctx.catalogue, back.at(i)) : QString();
+        const QString sent = i < steps.size() ? SendText::step(m_ctx.catalogue, StepDiff::normalised(steps.at(i))) : QString();
+        const QString got = i < back.size() ? SendText::step(m_ctx.catalogue, StepDiff::normalised(back.at(i))) : QString();
         if (sent != got) {
             m_err << "difference at step " << QString::number(i).rightJustified(3, u'0') << ": sent \""
                   << sent << "\", read back \"" << got << "\"\n";
@@ -272,4 +277,107 @@ void CliLink::writeLog(const QString &path) const
         m_err << path << ": " << reason << '\n';
         m_err.flush();
     }
+}
+
+int CliLink::backup(const QString &dir, int axes)
+{
+    if (axes > 0)
+        m_ctx.setControllerType(axes);
+    BackupSession job(m_ctx);
+    QObject::connect(&job, &BackupSession::channelSaved, &job, [this](int channel, int steps) {
+        m_out << "channel " << Channel::text(channel) << ": "
+              << (steps > 0 ? QStringLiteral("%1 steps").arg(steps) : QStringLiteral("empty")) << '\n';
+        m_out.flush();
+    });
+    job.start(dir, axes);
+    const int code = await(job);
+    if (code != Success) {
+        const int channel = job.channel();
+        if (channel > 0 && job.result().outcome != LinkSession::Outcome::Refused)
+            m_err << "the backup stopped at channel " << Channel::text(channel) << '\n';
+        m_err << "no backup written: " << dir << " was not made\n";
+        m_err.flush();
+        return code;
+    }
+    m_out << "backup complete: " << dir << '\n';
+    m_out.flush();
+    return Success;
+}
+
+int CliLink::restore(const QString &dir, const QList<int> &channels, int runAxes)
+{
+    m_ctx.setControllerType(runAxes);
+    RestoreSession job(m_ctx);
+    if (!job.check(dir, channels)) {
+        for (const QString &problem : job.problems())
+            m_err << dir << ": " << problem << '\n';
+        m_err << "nothing was sent\n";
+        m_err.flush();
+        return Refused;
+    }
+    QObject::connect(&job, &RestoreSession::channelRestored, &job, [this, &job](int channel) {
+        m_out << "channel " << Channel::text(channel) << ": restored and verified, "
+              << job.contents().programs.value(channel).size() << " steps\n";
+        m_out.flush();
+    });
+    job.start();
+    const int code = await(job);
+    if (code == Success) {
+        m_out << "restore complete\n";
+        m_out.flush();
+        return Success;
+    }
+    QStringList restored, untouched, incomplete;
+    for (int channel : job.channels()) {
+        const QString text = Channel::text(channel);
+        switch (job.outcome(channel)) {
+        case RestoreSession::ChannelOutcome::Restored: restored << text; break;
+        case RestoreSession::ChannelOutcome::Untouched: untouched << text; break;
+        case RestoreSession::ChannelOutcome::Incomplete: incomplete << text; break;
+        }
+    }
+    const auto list = [](const QStringList &l) { return l.isEmpty() ? QStringLiteral("none") : l.join(u' '); };
+    m_err << "restore stopped. Hold the backup: " << list(restored) << "; still hold their old program: "
+          << list(untouched) << "; may be incomplete: " << list(incomplete) << '\n';
+    m_err.flush();
+    return code;
+}
+
+int CliLink::diff(const QList<ProgStep> &steps, int channel, int axes)
+{
+    CompareSession job(m_ctx);
+    job.start(channel, steps, axes);
+    const int code = await(job);
+    if (code != Success)
+        return code;
+    const StepDiff diff(m_ctx.catalogue, job.channelSteps(), job.program());
+    const auto quoted = [](const QString &text) { return u'"' + text + u'"'; };
+    for (const StepDiff::Row &row : diff.differences()) {
+        switch (row.kind) {
+        case StepDiff::Row::Changed: {
+            const ProgStep &left = job.channelSteps().at(row.left), &right = job.program().at(row.right);
+            for (int axis : row.axes)
+                m_out << "step " << ProgramDocument::stepLabel(row.left + 1) << " axis " << StepDiff::axisLetter(axis)
+                      << ": channel " << quoted(diff.cellText(left, axis)) << " file "
+                      << quoted(diff.cellText(right, axis)) << '\n';
+            break;
+        }
+        case StepDiff::Row::OnlyRight:
+            m_out << "+ step " << ProgramDocument::stepLabel(row.right + 1) << ": "
+                  << quoted(diff.stepText(job.program().at(row.right))) << " only in the file\n";
+            break;
+        case StepDiff::Row::OnlyLeft:
+            m_out << "- step " << ProgramDocument::stepLabel(row.left + 1) << ": "
+                  << quoted(diff.stepText(job.channelSteps().at(row.left))) << " only in the channel\n";
+            break;
+        case StepDiff::Row::Same: break;
+        }
+    }
+    m_out.flush();
+    if (diff.equal()) {
+        m_err << "channel " << Channel::text(channel) << " holds the same program\n";
+        m_err.flush();
+        return Success;
+    }
+    return Different;
 }

@@ -4,9 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include "link/LinkSession.h"
 #include "program/ProgCell.h"
 
-class LinkSession;
+class ChannelJob;
 class QIODevice;
 class QTextStream;
 struct AppContext;
@@ -35,6 +36,15 @@ public:
     int upload(int channel, int axes, const QString &path);
     // Starts (true) or stops the channel's program.
     int runOrStop(int channel, bool start);
+    // Every channel that holds a program into the new folder `dir`; `axes`
+    // 0: the most any channel's lines hold.
+    int backup(const QString &dir, int axes);
+    // The backup in `dir` back into the controller, each channel verified
+    // (`channels` empty: every channel the backup holds).
+    int restore(const QString &dir, const QList<int> &channels, int runAxes);
+    // The channel compared with the steps of a file, one line per
+    // difference on stdout.
+    int diff(const QList<ProgStep> &steps, int channel, int axes);
 
     // Writes the traffic log, when a path was given.
     void writeLog(const QString &path) const;
@@ -43,6 +53,9 @@ private:
     // Waits until the session's chain has ended; its exit code, reported.
     int await(LinkSession &session);
     int report(const LinkSession &session);
+    int report(const LinkSession::Result &result);
+    // Waits until the job has ended; its exit code, reported.
+    int await(ChannelJob &job);
     // Keeps the session's traffic for the log.
     void keepLog(const LinkSession &session);
 

@@ -22,6 +22,7 @@ const QLatin1String kToolName("velomat-cli");
 const QStringList kLinkCommands = {
     QStringLiteral("ping"),   QStringLiteral("status"), QStringLiteral("download"),
     QStringLiteral("upload"), QStringLiteral("run"),    QStringLiteral("stop"),
+    QStringLiteral("backup"), QStringLiteral("restore"), QStringLiteral("diff"),
 };
 
 } // namespace
@@ -116,6 +117,14 @@ QString CliRunner::helpText() const
         "                  with --verify read it back and compare: prints verified\n"
         "  upload [-o FILE]  read the channel's program, in the program file format\n"
         "  run, stop       start or stop the channel's program\n"
+        "  backup DIR      every channel that holds a program into the new folder DIR\n"
+        "                  (CH01.txt ... and backup.ini); DIR appears only when all\n"
+        "                  channels were read\n"
+        "  restore DIR     check the backup in DIR whole, then download and verify each\n"
+        "                  channel (--channels LIST: only those, e.g. 1,3-5)\n"
+        "  diff FILE       compare the channel with the program file step by step:\n"
+        "                  \"step 012 axis B: ...\", \"+ step ...\" only in the file,\n"
+        "                  \"- step ...\" only in the channel; exit 3 when they differ\n"
         "\n"
         "Options:\n"
         "  --axes N        the run's axis count 1..3 (1 allows 100 steps, 2 and 3\n"
@@ -124,6 +133,7 @@ QString CliRunner::helpText() const
         "  --baud N        4800, 9600, 19200 or 38400      (default: com.cfg)\n"
         "  --parity N|E|O  --data 7|8  --stop 1|2          (default: com.cfg)\n"
         "  --channel N     program channel 1..15 (default 1)\n"
+        "  --channels LIST the channels a restore writes: 1,3-5 (default: all)\n"
         "  --log FILE      write the traffic: \">\" sent, \"<\" received\n"
         "  --lang 0|1      the language of the messages: 0 Japanese, 1 English\n"
         "                  (default: 0 when the locale is ja_*, else 1)\n"
@@ -131,7 +141,7 @@ QString CliRunner::helpText() const
         "  --version       show the program's name and version\n"
         "\n"
         "Exit codes: 0 success, 1 refused (a file, an error reply, an uploaded line,\n"
-        "an upload without a program), 2 usage error, 3 --verify found a difference,\n"
+        "an upload without a program), 2 usage error, 3 --verify or diff found a difference,\n"
         "4 the link failed (no answer, a port that cannot be opened or went away).\n");
 }
 
@@ -149,6 +159,7 @@ int CliRunner::run(const QStringList &arguments)
     const QCommandLineOption dataOption = valued("data", "N");
     const QCommandLineOption stopOption = valued("stop", "N");
     const QCommandLineOption channelOption = valued("channel", "N");
+    const QCommandLineOption channelsOption = valued("channels", "LIST");
     const QCommandLineOption logOption = valued("log", "FILE");
     const QCommandLineOption langOption = valued("lang", "N");
     const QCommandLineOption outputOption(QStringList{QStringLiteral("o")}, QString(),
@@ -157,7 +168,7 @@ int CliRunner::run(const QStringList &arguments)
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOptions({axesOption, portOption, baudOption, parityOption, dataOption, stopOption,
-                       channelOption, logOption, langOption, outputOption, verifyOption,
+                       channelOption, channelsOption, logOption, langOption, outputOption, verifyOption,
                        helpOption, versionOption});
 
     const bool parsed = parser.parse(arguments);
@@ -196,11 +207,22 @@ int CliRunner::run(const QStringList &arguments)
     m_ctx.buildRunObjects();
 
     if (kLinkCommands.contains(command)) {
-        const bool takesFile = command == QLatin1String("download");
-        if (takesFile ? words.size() != 1 : !words.isEmpty())
-            return usageError(takesFile ? QStringLiteral("download takes exactly one FILE")
-                                        : QStringLiteral("%1 takes no arguments").arg(command));
-        if (parser.isSet(verifyOption) && !takesFile)
+        const bool takesFile = command == QLatin1String("download") || command == QLatin1String("diff");
+        const bool takesDir = command == QLatin1String("backup") || command == QLatin1String("restore");
+        if (takesFile || takesDir ? words.size() != 1 : !words.isEmpty())
+            return usageError(takesFile  ? QStringLiteral("%1 takes exactly one FILE").arg(command)
+                              : takesDir ? QStringLiteral("%1 takes exactly one DIR").arg(command)
+                                         : QStringLiteral("%1 takes no arguments").arg(command));
+        QList<int> channels;
+        if (parser.isSet(channelsOption)) {
+            if (command != QLatin1String("restore"))
+                return usageError(QStringLiteral("--channels goes with restore"));
+            channels = Channel::parseList(parser.value(channelsOption));
+            if (channels.isEmpty())
+                return usageError(QStringLiteral("--channels takes channels 1 to 15 such as 1,3-5, not \"%1\"")
+                                      .arg(parser.value(channelsOption)));
+        }
+        if (parser.isSet(verifyOption) && command != QLatin1String("download"))
             return usageError(QStringLiteral("--verify goes with download"));
         if (parser.isSet(outputOption) && command != QLatin1String("upload"))
             return usageError(QStringLiteral("-o goes with upload"));
@@ -224,7 +246,7 @@ int CliRunner::run(const QStringList &arguments)
         Loaded loaded;
         if (takesFile && !load(words.first(), axes, loaded))
             return Refused;
-        if (takesFile && loaded.result.steps.isEmpty()) {
+        if (command == QLatin1String("download") && loaded.result.steps.isEmpty()) {
             // A LOAD with no step after it would leave the channel empty.
             m_err << words.first() << ": the program has no steps, so there is nothing to download\n";
             m_err.flush();
@@ -249,6 +271,12 @@ int CliRunner::run(const QStringList &arguments)
                                  parser.isSet(verifyOption));
         else if (command == QLatin1String("upload"))
             code = link.upload(channel, axes, parser.value(outputOption));
+        else if (command == QLatin1String("backup"))
+            code = link.backup(words.first(), axes);
+        else if (command == QLatin1String("restore"))
+            code = link.restore(words.first(), channels, axes > 0 ? axes : 3);
+        else if (command == QLatin1String("diff"))
+            code = link.diff(loaded.result.steps, channel, loaded.result.axisCount);
         else
             code = link.runOrStop(channel, command == QLatin1String("run"));
         link.writeLog(parser.value(logOption));

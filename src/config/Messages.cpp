@@ -75,5 +75,7 @@ int Messages::showKey(const QString &key, MsgKind kind) const
 
 int Messages::show(MsgKind kind, MsgButtons buttons, const QString &text) const
 {
+    if (held())
+        return MsgAnswer::Ok;
     return m_presenter.present(kind, buttons, QString::fromLatin1(kTitle), text);
 }

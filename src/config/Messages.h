@@ -47,7 +47,15 @@ public:
 
     MessagePresenter &presenter() const { return m_presenter; }
 
+    // While held (counted, so that holds nest), no box is shown and show()
+    // answers Ok: work made of several link sessions (a backup, a restore)
+    // reports their outcomes itself, once, rather than a box per channel.
+    void hold() { ++m_held; }
+    void release() { m_held = m_held > 0 ? m_held - 1 : 0; }
+    bool held() const { return m_held > 0; }
+
 private:
     const clsIniFile &m_langIni;
     MessagePresenter &m_presenter;
+    int m_held = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The controller's program channels: 1..15, always written with two digits
@@ -23,5 +24,10 @@ inline QByteArray command(const char *keyword, int channel)
 {
     return QByteArray(keyword) + text(channel).toLatin1();
 }
+
+// A list of channels as a user writes it, "1,3-5": each channel once, in
+// ascending order. Empty for text that is no such list (a channel outside
+// 1..15, a range that runs backwards, an empty item).
+QList<int> parseList(QStringView text);
 
 } // namespace Channel

@@ -36,6 +36,7 @@ private slots:
     void cliAgainstSimulator();
     void cliTransfers_data();
     void cliTransfers();
+    void backupAndRestore();
 };
 
 void TestCliLink::cliAgainstSimulator_data()
@@ -165,6 +166,18 @@ void TestCliLink::cliTransfers_data()
         << "uploaded line 1 refused: XYZ:1" << sent;
     QTest::newRow("upload of an empty channel") << QStringList{"upload", "--channel", "3"} << three << none << 1
                                                 << QByteArray() << "channel 03 holds no program" << sent;
+    QTest::newRow("diff, equal") << QStringList{"diff", "--channel", "2", "FILE"} << three << none << 0
+                                 << QByteArray() << "channel 02 holds the same program" << sent;
+    QTest::newRow("diff, one line per difference")
+        << QStringList{"diff", "--channel", "2", "FILE"}
+        << QByteArray("AXIS=2\r\nH:,H:\r\nAGO:1000,AGO:-400\r\n#:END\xB1,U00:\r\n") << none << 3
+        << QByteArray("step 001 axis B: channel \"AGO:B-500\" file \"AGO:B-400\"\n") << "" << sent;
+    QTest::newRow("backup names the channel it could not save")
+        << QStringList{"backup", "bk"} << three << none << 1
+        << QByteArray("channel 01: empty\nchannel 02: 3 steps\nchannel 03: empty\n") << "channel 4: step 000 axis 1:"
+        << sent;
+    QTest::newRow("restore checks the backup before it sends") << QStringList{"restore", "FILE"} << three << none
+                                                               << 1 << QByteArray() << "FILE: no backup.ini" << sent;
     QTest::newRow("run") << QStringList{"run", "--channel", "7"} << three << none << 0 << QByteArray() << ""
                          << sent;
     // Controllers that end their lines with LF alone, adapters that deliver
@@ -219,6 +232,36 @@ void TestCliLink::cliTransfers()
         QCOMPARE(sim->runningChannel(), 7);
     if (exitCode == 1 && args.first() == QLatin1String("download") && !stderrText.startsWith("step"))
         QVERIFY(sim->commands().isEmpty()); // refused before anything was sent
+}
+
+// A backup of the controller, and a restore of one channel from it.
+void TestCliLink::backupAndRestore()
+{
+    const auto sim = startSimulator({});
+    const QStringList program{"H:A|H:B", "AGO:A1000|AGO:B-500"};
+    sim->setProgram(2, program);
+    sim->setProgram(9, {"W:5"});
+    const QTemporaryDir home;
+    const auto run = [&](const QStringList &args, int exitCode, const QString &lastLine) {
+        QProcess cli;
+        cli.setProcessEnvironment(cliEnvironment(home));
+        cli.setWorkingDirectory(home.path());
+        cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velomat-cli"),
+                  args + QStringList{"--port", sim->devicePath()});
+        QSignalSpy finished(&cli, &QProcess::finished);
+        QVERIFY(finished.wait(20000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(cli.exitCode() == exitCode, qPrintable(err));
+        QVERIFY2(QString::fromUtf8(cli.readAllStandardOutput()).endsWith(lastLine), qPrintable(err));
+    };
+    run({"backup", "bk"}, 0, QStringLiteral("channel 15: empty\nbackup complete: bk\n"));
+    QVERIFY(QFile::exists(home.filePath(QStringLiteral("bk/CH09.txt"))));
+    sim->setProgram(2, {});
+    sim->setProgram(9, {"W:6"});
+    run({"restore", "bk", "--channels", "2"}, 0,
+        QStringLiteral("channel 02: restored and verified, 2 steps\nrestore complete\n"));
+    QCOMPARE(sim->program(2), program);
+    QCOMPARE(sim->program(9), QStringList{"W:6"}); // not chosen, not touched
 }
 
 QTEST_GUILESS_MAIN(TestCliLink)
