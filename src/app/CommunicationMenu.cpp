@@ -9,6 +9,7 @@
 #include "link/LinkCheck.h"
 #include "link/UploadSession.h"
 #include "program/ProgramDocument.h"
+#include "transfer/ControllerWindow.h"
 #include "transfer/dlgComSetup.h"
 #include "transfer/dlgDown.h"
 #include "transfer/dlgExe.h"
@@ -36,6 +37,9 @@ CommunicationMenu::CommunicationMenu(AppContext &ctx, MDIFormMain &main, const M
     m_runControl = parts.addItem(m_menu, QStringLiteral("mnuComExe"), text(u"ｺﾝﾄﾛｰﾗ制御..."),
                                  QStringLiteral("Cap001"));
     connect(m_runControl, &QAction::triggered, this, &CommunicationMenu::runControl);
+    m_controllerItem = parts.addItem(m_menu, QStringLiteral("mnuComCtrl"), text(u"コントローラ(&O)..."),
+                                     QStringLiteral("Cap025"));
+    connect(m_controllerItem, &QAction::triggered, this, &CommunicationMenu::controller);
     parts.addSeparator(m_menu, QStringLiteral("Commsepa2"));
     QAction *check = parts.addItem(m_menu, QStringLiteral("mnuCommChk"), text(u"通信確認..."),
                                    QStringLiteral("Cap003"));
@@ -47,6 +51,7 @@ void CommunicationMenu::updateItems(bool hasSteps, bool portUsable)
     m_download->setEnabled(hasSteps && portUsable);
     m_upload->setEnabled(portUsable);
     m_runControl->setEnabled(portUsable);
+    m_controllerItem->setEnabled(portUsable);
 }
 
 void CommunicationMenu::transferPause()
@@ -95,28 +100,8 @@ void CommunicationMenu::upload()
     // document: a stopped, refused or broken one leaves nothing behind.
     if (!dialog.completed())
         return;
-    const UploadSession &upload = dialog.session();
-    const int axes = m_ctx.run.axisNum;
-    const QString loss = upload.lossFor(axes);
-    if (!loss.isEmpty()) {
-        const QString text = m_ctx.messages.keyText(QStringLiteral("Mes073"))
-                                 .arg(upload.axisCount())
-                                 .arg(upload.stepCount())
-                                 .arg(loss);
-        if (m_ctx.messages.show(MsgKind::Warning, MsgButtons::YesNo, text) != MsgAnswer::Yes)
-            return;
-    }
-    FrmProg *form = m_main.makeNewForm(axes);
-    form->document()->putSteps(upload.steps(axes));
-    // Nothing of it is saved anywhere yet.
-    form->markUploaded(upload.channel());
-    form->selectCell(1, 1);
-    guard.keep(form);
-    // Values the file reader would refuse stay as the controller holds
-    // them; the user is told which, before saving runs into them.
-    const QString problems = upload.problemReport(axes);
-    if (!problems.isEmpty())
-        m_ctx.messages.show(MsgKind::Warning, MsgButtons::Ok, problems);
+    if (FrmProg *form = documentFrom(dialog.session()))
+        guard.keep(form);
 }
 
 void CommunicationMenu::runControl()
@@ -145,3 +130,51 @@ void CommunicationMenu::linkCheck()
     wait.ShowDialog();
 }
 
+FrmProg *CommunicationMenu::documentFrom(const UploadSession &upload)
+{
+    const int axes = m_ctx.run.axisNum;
+    const QString loss = upload.lossFor(axes);
+    if (!loss.isEmpty()) {
+        const QString text = m_ctx.messages.keyText(QStringLiteral("Mes073"))
+                                 .arg(upload.axisCount())
+                                 .arg(upload.stepCount())
+                                 .arg(loss);
+        if (m_ctx.messages.show(MsgKind::Warning, MsgButtons::YesNo, text) != MsgAnswer::Yes)
+            return nullptr;
+    }
+    FrmProg *form = m_main.makeNewForm(axes);
+    form->document()->putSteps(upload.steps(axes));
+    // Nothing of it is saved anywhere yet.
+    form->markUploaded(upload.channel());
+    form->selectCell(1, 1);
+    // Values the file reader would refuse stay as the controller holds
+    // them; the user is told which, before saving runs into them.
+    const QString problems = upload.problemReport(axes);
+    if (!problems.isEmpty())
+        m_ctx.messages.show(MsgKind::Warning, MsgButtons::Ok, problems);
+    return form;
+}
+
+void CommunicationMenu::controller()
+{
+    if (!m_controller) {
+        ControllerWindow::Host host;
+        host.activeProgram = [this](QList<ProgStep> *steps, QString *name, int *axes) {
+            FrmProg *form = m_main.activeForm();
+            if (!form)
+                return false;
+            *steps = form->document()->steps();
+            *name = form->windowTitle();
+            *axes = form->getAxis();
+            return true;
+        };
+        host.takeUpload = [this](const UploadSession &upload) { documentFrom(upload); };
+        host.dialogs = &m_main.fileDialogs();
+        m_controller = new ControllerWindow(m_ctx, std::move(host), &m_main);
+        m_controller->setAttribute(Qt::WA_DeleteOnClose);
+        m_ctx.run.langIni.CaptionChange(m_controller);
+    }
+    m_controller->show();
+    m_controller->raise();
+    m_controller->activateWindow();
+}

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
+class ControllerWindow;
+class FrmProg;
 class MDIFormMain;
+class UploadSession;
 class MenuParts;
 class QAction;
 struct AppContext;
@@ -28,8 +32,13 @@ public:
     void upload();
     void runControl();
     void linkCheck();
+    // The controller window (one at a time, not modal).
+    void controller();
 
 private:
+    // An upload as a new document window, after the questions a loss of
+    // axes or steps asks; null when the user declined.
+    FrmProg *documentFrom(const UploadSession &upload);
     // The pause window shown before a transfer dialog opens.
     void transferPause();
 
@@ -39,4 +48,6 @@ private:
     QAction *m_download = nullptr;
     QAction *m_upload = nullptr;
     QAction *m_runControl = nullptr;
+    QAction *m_controllerItem = nullptr;
+    QPointer<ControllerWindow> m_controller;
 };

@@ -58,6 +58,7 @@ public:
     DataEntry &dataEntry() override { return *m_dataEntry; }
     // Replaces the data entry dialog (tests script it).
     void setDataEntry(std::unique_ptr<DataEntry> entry);
+    FileDialogs &fileDialogs() { return *m_fileDialogs; }
     // Replaces the file dialogs (tests script them).
     void setFileDialogs(std::unique_ptr<FileDialogs> dialogs);
     // File > Open: a program file into a new document window.

@@ -250,6 +250,46 @@ void RestoreSession::next()
     });
 }
 
+// ---- ChannelsUpload ---------------------------------------------------------
+
+ChannelsUpload::ChannelsUpload(AppContext &ctx, QObject *parent) : ChannelJob(ctx, parent) {}
+
+void ChannelsUpload::start(const QList<int> &channels)
+{
+    begin();
+    m_pending = channels;
+    m_total = int(channels.size());
+    next();
+}
+
+void ChannelsUpload::next()
+{
+    emit progress(m_total - int(m_pending.size()), m_total);
+    if (m_pending.isEmpty()) {
+        finishDone();
+        return;
+    }
+    m_channel = m_pending.takeFirst();
+    upload(m_channel, [this](const UploadSession &session) {
+        emit uploaded(session);
+        next();
+    });
+}
+
+// ---- ProgramDownload --------------------------------------------------------
+
+void ProgramDownload::start(const QList<ProgStep> &steps, int channel)
+{
+    begin();
+    m_state.clear();
+    download(steps, channel, {}, [this, channel] {
+        readState(channel, [this](const QString &reply) {
+            m_state = reply;
+            finishDone();
+        });
+    });
+}
+
 // ---- CompareSession ---------------------------------------------------------
 
 CompareSession::CompareSession(AppContext &ctx, QObject *parent) : ChannelJob(ctx, parent) {}

@@ -115,6 +115,45 @@ private:
     QString m_difference;
 };
 
+// The programs of several channels, read one after the other; each is
+// handed on as it arrives (uploaded() is emitted while the session still
+// holds it).
+class ChannelsUpload : public ChannelJob
+{
+    Q_OBJECT
+
+public:
+    explicit ChannelsUpload(AppContext &ctx, QObject *parent = nullptr);
+
+    void start(const QList<int> &channels);
+    // The channel being read, or the one that failed.
+    int channel() const { return m_channel; }
+
+signals:
+    void uploaded(const UploadSession &session);
+
+private:
+    void next();
+    QList<int> m_pending;
+    int m_total = 0;
+    int m_channel = 0;
+};
+
+// A program into one channel, then the channel's state read again.
+class ProgramDownload : public ChannelJob
+{
+    Q_OBJECT
+
+public:
+    explicit ProgramDownload(AppContext &ctx, QObject *parent = nullptr) : ChannelJob(ctx, parent) {}
+    void start(const QList<ProgStep> &steps, int channel);
+    // The channel's state after the download.
+    const QString &state() const { return m_state; }
+
+private:
+    QString m_state;
+};
+
 // A channel compared with a program: the channel uploaded, then its steps
 // aligned with the program's (StepDiff).
 class CompareSession : public ChannelJob

@@ -25,4 +25,6 @@ public:
                                     const QList<Filter> &filters) = 0;
     // Asks for an existing file to open; empty when cancelled.
     virtual QString askOpenFileName(const QList<Filter> &filters) = 0;
+    // Asks for an existing folder; empty when cancelled.
+    virtual QString askFolder(const QString &title) = 0;
 };

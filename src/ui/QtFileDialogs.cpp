@@ -55,3 +55,8 @@ QString QtFileDialogs::askOpenFileName(const QList<Filter> &filters)
 {
     return QFileDialog::getOpenFileName(m_parent, QString(), QString(), nameFilters(filters));
 }
+
+QString QtFileDialogs::askFolder(const QString &title)
+{
+    return QFileDialog::getExistingDirectory(m_parent, title);
+}

@@ -13,6 +13,7 @@ public:
     QString askSaveFileName(const QString &folder, const QString &fileName,
                             const QList<Filter> &filters) override;
     QString askOpenFileName(const QList<Filter> &filters) override;
+    QString askFolder(const QString &title) override;
 
     // A Qt name filter from a description and a pattern: the description as
     // it is when it already ends with the pattern in brackets, else with it.

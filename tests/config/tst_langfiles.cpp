@@ -41,6 +41,10 @@ const KeyRange kKeys[] = {
     {"PortProblem", "Mes", 1, 10, 3},   {"dlgExe", "Mes", 1, 2, 3},
     {"LinkLog", "Cap", 1, 4, 3},       {"LinkLog", "Mes", 1, 1, 3},
     {"dlgComSetup", "Mes", 1, 6, 3},
+    {"MDIFormMain", "Cap", 25, 25, 3}, {"Controller", "Title", 1, 1, 3},
+    {"Controller", "Cap", 1, 12, 3},  {"Controller", "Mes", 1, 20, 3},
+    {"Compare", "Title", 1, 1, 3},     {"Compare", "Cap", 1, 4, 3},
+    {"Compare", "Mes", 1, 2, 3},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "link/BackupFolder.h"
 #include "link/Channel.h"
 #include "link/ControllerJobs.h"
+#include "link/UploadSession.h"
 #include "program/ProgramFile.h"
 #include "program/StepDiff.h"
 #include "support/ScriptedPresenter.h"
@@ -116,6 +117,7 @@ private slots:
     void channelList_data();
     void channelList();
     void survey();
+    void uploadChannels();
     void backupRestoreCompare();
     void faults_data();
     void faults();
@@ -192,6 +194,22 @@ void TestController::survey()
     // One reset, then every channel's state in one opening.
     QCOMPARE(s.sim->commands().size(), 16);
     QVERIFY(s.presenter.shown.isEmpty());
+}
+
+void TestController::uploadChannels()
+{
+    Station s;
+    loadController(*s.sim);
+    ChannelsUpload upload(s.ctx);
+    QList<int> got;
+    connect(&upload, &ChannelsUpload::uploaded, &upload, [&](const UploadSession &session) {
+        QVERIFY(session.hasProgram());
+        got << session.channel() << session.stepCount();
+    });
+    upload.start({1, 4});
+    QVERIFY(s.await(upload));
+    QVERIFY2(upload.result().ok(), qPrintable(upload.result().reason));
+    QCOMPARE(got, (QList<int>{1, 3, 4, 2}));
 }
 
 // A backup, a compare with it and a restore into an emptied controller.

@@ -30,6 +30,11 @@ public:
         asked.append({false, QString(), QString(), first(filters).description, first(filters).pattern, filters});
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
+    QString askFolder(const QString &title) override
+    {
+        asked.append({false, QString(), title, QString(), QString(), {}});
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
 
     QStringList answers; // taken in order; when empty the dialog is cancelled
     QList<Asked> asked;
