@@ -6,13 +6,15 @@
 #   make bench  build and run the benchmarks
 #   make fuzz   build the fuzz targets in build-fuzz and run each FUZZ_SECONDS
 #   make package  build the programs and the Debian package in the build folder
+#   make package-check  the package, checked by lintian and installed and run
+#               in a minimal Debian 12 root
 #   make clean  remove the build folder
 
 BUILD     ?= build
 BUILDTYPE ?= RelWithDebInfo
 ARGS      ?=
 
-.PHONY: all deps configure build run test test-sanitize bench fuzz package clean
+.PHONY: all deps configure build run test test-sanitize bench fuzz package package-check clean
 
 all: build
 
@@ -91,10 +93,20 @@ fuzz: deps
 	done
 
 # The Debian package (velomat_<version>_<arch>.deb in the build folder): the
-# three programs, the language files, the desktop file and the icon.
+# three programs, the language files, the desktop file and the icon, the
+# manual pages, bash completion for velomat-cli and the AppStream metadata.
 package: configure
-	@cmake --build $(BUILD) --parallel --target velomat velomat-cli velomat-sim
+	@cmake --build $(BUILD) --parallel --target velomat velomat-cli velomat-sim velomat-packaging
 	@cd $(BUILD) && cpack -G DEB
 
+# The package built as above, then checked: lintian (no error, no warning),
+# the AppStream metadata and the desktop file validated, and the package
+# installed into a minimal Debian 12 root kept in $(BUILD)/pkgroot, where
+# each program is started. Needs root or sudo and the network.
+package-check: package
+	@scripts/package-check $(BUILD)
+
+# --one-file-system: never into a /proc that a killed package-check left
+# mounted in $(BUILD)/pkgroot.
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf --one-file-system $(BUILD) $(SAN_BUILD)

@@ -14,7 +14,7 @@ int runEditor(MessagePresenter &presenter, const QString &commandLine)
 int runEditor(MessagePresenter &presenter, const QString &commandLine, const RunIntervals &intervals)
 {
     QApplication::setApplicationName(QStringLiteral("Velomat"));
-    QApplication::setDesktopFileName(QStringLiteral("velomat"));
+    QApplication::setDesktopFileName(QStringLiteral("invalid.velomat.Velomat"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/velomat.svg")));
     // The run ends when the main window closes (or the selection is
     // cancelled), not when the selection dialog gives way to it.

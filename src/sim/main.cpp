@@ -142,7 +142,9 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
-    parser.addHelpOption();
+    // -h and --help only: Qt's own help option would also list a
+    // --help-all that the simulator has nothing to add to.
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")});
     parser.addOption({QStringLiteral("version"), QStringLiteral("Show the program's name and version.")});
     parser.addOptions({
         {QStringLiteral("eol"), QStringLiteral("The line end of replies: cr, lf or crlf (default crlf)."),
