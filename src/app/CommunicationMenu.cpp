@@ -83,6 +83,7 @@ void CommunicationMenu::download()
     dlgDown dialog(m_ctx, m_main, form->windowTitle(), &m_main);
     // The step being sent is marked in the document and kept in view.
     connect(&dialog, &dlgDown::stepShown, form, [form](int step) { form->selectCell(step, 1); });
+    dialog.setVerifiable([form] { return form->document()->steps(); }, form->getAxis());
     dialog.vFormInitialize();
     dialog.exec();
     m_main.updateMenus();

@@ -12,9 +12,11 @@ ChannelJob::ChannelJob(AppContext &ctx, QObject *parent)
 
 ChannelJob::~ChannelJob()
 {
+    disconnect(m_chainEnd);
+    // Off the command set before the sessions go.
+    closeSessions();
     if (m_busy)
         m_ctx.messages.release();
-    disconnect(m_chainEnd);
 }
 
 void ChannelJob::begin()

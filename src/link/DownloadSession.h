@@ -31,6 +31,8 @@ public:
     // True while the download itself runs (not a state request).
     bool downloading() const { return m_downloading; }
     int stepCount() const { return m_program.getStep(); }
+    // The last download ran to REMOTE without a failure.
+    bool completed() const { return m_completed && !m_downloading; }
 
     // DownView
     void dispChInf(const QString &reply) override;

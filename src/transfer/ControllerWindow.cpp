@@ -202,6 +202,8 @@ void ControllerWindow::showState(int channel, const QString &reply)
 
 void ControllerWindow::refresh()
 {
+    if (busy())
+        return;
     auto *survey = new ChannelSurvey(m_ctx);
     connect(survey, &ChannelSurvey::channelRead, this, &ControllerWindow::showState);
     follow(survey, [](const LinkSession::Result &) {});
@@ -210,6 +212,8 @@ void ControllerWindow::refresh()
 
 void ControllerWindow::uploadSelected()
 {
+    if (busy())
+        return;
     QList<int> channels;
     for (int ch : selectedChannels()) {
         if (m_table->item(ch - 1, 1)->data(Qt::UserRole).toInt() > 0)
@@ -240,6 +244,8 @@ int ControllerWindow::oneChannel()
 
 void ControllerWindow::downloadActive()
 {
+    if (busy())
+        return;
     const int channel = oneChannel();
     QList<ProgStep> steps;
     QString name;
@@ -262,6 +268,8 @@ void ControllerWindow::downloadActive()
 
 void ControllerWindow::compareActive()
 {
+    if (busy())
+        return;
     const int channel = oneChannel();
     QList<ProgStep> steps;
     QString name;
@@ -275,6 +283,8 @@ void ControllerWindow::compareActive()
 
 void ControllerWindow::compareFile()
 {
+    if (busy())
+        return;
     const int channel = oneChannel();
     if (!channel)
         return;
@@ -311,6 +321,8 @@ void ControllerWindow::compare(int channel, const QList<ProgStep> &program, cons
 
 void ControllerWindow::backUp()
 {
+    if (busy())
+        return;
     const QString name = QStringLiteral("controller-%1")
                              .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HHmm")));
     const QString dir = m_host.dialogs->askSaveFileName(QString(), name, {{text("Cap006"), QStringLiteral("*")}});
@@ -331,6 +343,8 @@ void ControllerWindow::backUp()
 
 void ControllerWindow::restore()
 {
+    if (busy())
+        return;
     const QString dir = m_host.dialogs->askFolder(text("Cap007"));
     if (dir.isEmpty())
         return;
@@ -375,6 +389,8 @@ void ControllerWindow::restore()
 
 void ControllerWindow::control(bool start)
 {
+    if (busy())
+        return;
     const int channel = oneChannel();
     if (!channel)
         return;

@@ -2,12 +2,17 @@
 
 #include "LinkDialogParts.h"
 #include "LinkLog.h"
+#include "CompareView.h"
 
+#include "config/SettingLine.h"
 #include "link/AppContext.h"
+#include "link/ControllerJobs.h"
+#include "program/StepDiff.h"
 #include "link/ChannelState.h"
 #include "link/LastChannel.h"
 #include "link/DownloadSession.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,6 +27,8 @@
 #include <utility>
 
 namespace {
+
+constexpr const char *kVerifyFile = "verify.cfg";
 
 QString section() { return QStringLiteral("dlgDown"); }
 
@@ -79,6 +86,17 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     progress->addWidget(m_progressBar);
     progress->addWidget(m_lblProgress);
 
+    // Remembered in the settings: a technician who verifies, verifies
+    // every time.
+    m_chkVerify = new QCheckBox(QString::fromUtf16(u"ダウンロード後に照合"), this);
+    m_chkVerify->setObjectName(QStringLiteral("chkVerify"));
+    m_chkVerify->setProperty(clsIniFile::kTagProperty, QStringLiteral("Cap006"));
+    m_chkVerify->setChecked(SettingLine::read(m_ctx.run.settingsFolder, kVerifyFile) == "1");
+    m_chkVerify->setVisible(false);
+    connect(m_chkVerify, &QCheckBox::toggled, this, [this](bool on) {
+        SettingLine::write(m_ctx.run.settingsFolder, kVerifyFile, on ? "1" : "0");
+    });
+
     m_lstDbg = new LinkLog(m_ctx.run.langIni, this);
     m_lstDbg->setObjectName(QStringLiteral("lstDbg"));
     m_lstDbg->setMinimumHeight(fontMetrics().height() * 10);
@@ -87,6 +105,7 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
     layout->addLayout(top);
     layout->addLayout(status);
     layout->addLayout(progress);
+    layout->addWidget(m_chkVerify);
     layout->addWidget(m_lstDbg, 1);
 
     connect(m_comboCh, &QComboBox::currentIndexChanged, this, &dlgDown::channelChanged);
@@ -139,6 +158,8 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
         // A complete download leaves the bar full; any other end empties it.
         if (!result.ok() || !m_session->stepCount())
             m_progressBar->setValue(0);
+        if (result.ok() && m_session->completed() && m_programSteps && m_chkVerify->isChecked())
+            QTimer::singleShot(0, this, &dlgDown::verify);
     });
 }
 
@@ -262,8 +283,51 @@ void dlgDown::reject()
 {
     // Refused while an exchange runs: the dialog is locked then, and Stop
     // is the only way out of a download.
-    if (m_session->busy())
+    if (m_session->busy() || (m_compare && m_compare->busy()))
         return;
     m_session->close();
     QDialog::reject();
+}
+
+void dlgDown::setVerifiable(std::function<QList<ProgStep>()> steps, int axes)
+{
+    m_programSteps = std::move(steps);
+    m_axes = axes;
+    m_chkVerify->setVisible(bool(m_programSteps));
+}
+
+void dlgDown::verify()
+{
+    m_verified = false;
+    const int channel = selectedChannel();
+    const QList<ProgStep> program = m_programSteps();
+    // The read-back is a session of its own; the dialog's comes back after
+    // it, with the channel's state.
+    m_session->close();
+    m_compare = std::make_unique<CompareSession>(m_ctx);
+    CompareSession *compare = m_compare.get();
+    connect(compare, &ChannelJob::busyChanged, this, &dlgDown::onBusyChanged);
+    connect(compare, &ChannelJob::finished, this, [this, compare, channel](const LinkSession::Result &r) {
+        const clsIniFile &langIni = m_ctx.run.langIni;
+        QString note;
+        if (!r.ok()) {
+            note = langIni.GetINIStr(section(), QStringLiteral("Mes007")) + QStringLiteral(" ")
+                + (r.outcome == LinkSession::Outcome::NoAnswer
+                       ? m_ctx.messages.messageText(CommandSet::NoAnswerMessage)
+                   : r.outcome == LinkSession::Outcome::ErrorReply ? m_ctx.messages.messageText(r.message)
+                                                                   : r.reason);
+        } else if (StepDiff(m_ctx.catalogue, compare->channelSteps(), compare->program()).equal()) {
+            m_verified = true;
+            note = langIni.GetINIStr(section(), QStringLiteral("Mes005"));
+        } else {
+            note = langIni.GetINIStr(section(), QStringLiteral("Mes006"));
+            auto *view = new CompareView(m_ctx.catalogue, langIni, channel, windowTitle().section(u'-', 1).trimmed(),
+                                         compare->channelSteps(), compare->program(), this);
+            view->setAttribute(Qt::WA_DeleteOnClose);
+            view->show();
+        }
+        m_lblProgress->setText(note);
+        QTimer::singleShot(0, this, [this, channel] { m_session->open(channel); });
+    });
+    compare->start(channel, program, m_axes);
 }

@@ -4,16 +4,21 @@
 #include "LinkDialogParts.h"
 #include "link/TransferProgress.h"
 
+#include "program/ProgCell.h"
+
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QList>
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 
 #include <memory>
 
+class CompareSession;
 class DownloadSession;
+class QCheckBox;
 class LinkLog;
 class QComboBox;
 class QLabel;
@@ -47,6 +52,12 @@ public:
     void vFormInitialize();
 
     DownloadSession &session() { return *m_session; }
+    // The steps of the program, for "Verify after download": the channel
+    // is read back after a complete download and compared with them. Not
+    // set: no verify is offered.
+    void setVerifiable(std::function<QList<ProgStep>()> steps, int axes);
+    // True when the last verify found the channel as the program.
+    bool verified() const { return m_verified; }
 
 signals:
     // The step whose request went out last (the last one once all are
@@ -65,6 +76,8 @@ private:
     void startDownload();
     void stopDownload();
     void onBusyChanged(bool busy);
+    // Reads the channel back and compares it with the program.
+    void verify();
     void onProgress(int step, int total);
     // Brings the progress bar and the log up to the session's.
     void updateView();
@@ -78,6 +91,11 @@ private:
     TransferProgress m_progressText;
     QProgressBar *m_progressBar = nullptr;
     LinkLog *m_lstDbg = nullptr;
+    QCheckBox *m_chkVerify = nullptr;
+    std::function<QList<ProgStep>()> m_programSteps;
+    int m_axes = 0;
+    std::unique_ptr<CompareSession> m_compare;
+    bool m_verified = false;
     QPushButton *m_cmdTx = nullptr;
     QPushButton *m_cmdStop = nullptr;
     QPushButton *m_cmdClose = nullptr;

@@ -44,7 +44,8 @@ const KeyRange kKeys[] = {
     {"MDIFormMain", "Cap", 25, 25, 3}, {"Controller", "Title", 1, 1, 3},
     {"Controller", "Cap", 1, 12, 3},  {"Controller", "Mes", 1, 20, 3},
     {"Compare", "Title", 1, 1, 3},     {"Compare", "Cap", 1, 4, 3},
-    {"Compare", "Mes", 1, 2, 3},
+    {"Compare", "Mes", 1, 2, 3},       {"dlgDown", "Cap", 6, 6, 3},
+    {"dlgDown", "Mes", 5, 7, 3},
 };
 
 } // namespace

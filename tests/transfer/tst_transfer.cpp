@@ -5,7 +5,11 @@
 #include "support/FileBytes.h"
 #include "support/ScriptedPresenter.h"
 #include "transfer/LinkLog.h"
+#include "transfer/CompareView.h"
 #include "transfer/dlgDown.h"
+#include "program/ProgramFile.h"
+
+#include <QCheckBox>
 #include "transfer/dlgExe.h"
 
 #include <QComboBox>
@@ -115,6 +119,8 @@ class TestTransfer : public QObject
 private slots:
     void download_data();
     void download();
+    void verifyAfterDownload_data();
+    void verifyAfterDownload();
     void runControl_data();
     void runControl();
     void logView();
@@ -213,6 +219,48 @@ void TestTransfer::download()
     b.ctx.commands.reqLoad(2);
     QVERIFY(cmdTx->isEnabled());
     b.ctx.commands.endExchange();
+}
+
+// Verify after download: the channel read back and compared; a difference
+// opens the comparison. The choice is remembered.
+void TestTransfer::verifyAfterDownload_data()
+{
+    QTest::addColumn<QStringList>("program"); // what the document holds, as the read-back compares
+    QTest::addColumn<bool>("verified");
+    QTest::newRow("the same") << QStringList{"W:1", "W:2", "W:3"} << true;
+    QTest::newRow("a difference") << QStringList{"W:1", "W:7", "W:3"} << false;
+}
+
+void TestTransfer::verifyAfterDownload()
+{
+    QFETCH(QStringList, program);
+    QFETCH(bool, verified);
+    Bench b({});
+    b.ctx.setControllerType(1);
+    dlgDown dlg(b.ctx, b.steps, QStringLiteral("prog.txt"));
+    QList<ProgStep> steps;
+    for (const QString &text : program) {
+        ProgStep step;
+        QVERIFY(ProgramFile::readStepLine(b.ctx.catalogue, text, 1, &step));
+        steps << step;
+    }
+    dlg.setVerifiable([steps] { return steps; }, 1);
+    auto *check = dlg.findChild<QCheckBox *>(QStringLiteral("chkVerify"));
+    QVERIFY(check && !check->isChecked());
+    check->setChecked(true);
+    dlg.vFormInitialize();
+    dlg.show();
+    auto *cmdTx = dlg.findChild<QPushButton *>(QStringLiteral("cmdTx"));
+    QTRY_COMPARE(b.sim->commands(), (QStringList{"?:", "CHINF:01"}));
+    QTRY_VERIFY(cmdTx->isEnabled() && !b.ctx.commands.waiting());
+    cmdTx->click();
+    QTRY_VERIFY(b.sim->commands().contains(QStringLiteral("UPLOAD:01")));
+    QTRY_VERIFY(cmdTx->isEnabled() && !b.ctx.commands.waiting() && b.ctx.link.isOpen() == false);
+    QTRY_COMPARE(dlg.verified(), verified);
+    QCOMPARE(dlg.findChild<CompareView *>() != nullptr, !verified);
+    QVERIFY(dlg.close());
+    dlgDown again(b.ctx, b.steps, QStringLiteral("prog.txt"));
+    QVERIFY(again.findChild<QCheckBox *>(QStringLiteral("chkVerify"))->isChecked());
 }
 
 void TestTransfer::runControl_data()
