@@ -7,9 +7,13 @@
 #include "config/MessagePresenter.h"
 #include "link/AppContext.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <QList>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 #include <unistd.h>
 
@@ -23,6 +27,19 @@ inline void copyLanguageFiles(const QTemporaryDir &dir)
 {
     for (const char *name : {"LANG0.DAT", "LANG1.DAT"})
         QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/") + QLatin1String(name), dir.filePath(QLatin1String(name)));
+}
+
+// velomat-sim started as a process of its own, as a controller would be,
+// with `arguments`; the device path of its end of the line, empty (after a
+// word on stderr) when it did not start.
+inline QString startSimulator(QProcess &sim, const QStringList &arguments)
+{
+    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velomat-sim"), arguments);
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "velomat-sim did not start\n");
+        return QString();
+    }
+    return QString::fromLocal8Bit(sim.readLine()).trimmed();
 }
 
 // A three-axis run in English, built as the editor builds it, with the

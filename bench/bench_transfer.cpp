@@ -41,13 +41,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QProcess sim;
-    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velomat-sim"),
-              {QStringLiteral("--baud"), QString::number(kBaud)});
-    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "velomat-sim did not start\n");
+    const QString device = startSimulator(sim, {QStringLiteral("--baud"), QString::number(kBaud)});
+    if (device.isEmpty())
         return 1;
-    }
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     BenchRun bench(device, kBaud);
     AppContext &ctx = bench.ctx;
