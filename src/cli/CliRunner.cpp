@@ -8,6 +8,7 @@
 #include "config/TextCodec.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
+#include "program/ProgramProblems.h"
 #include "program/SendText.h"
 
 #include <QCommandLineParser>
@@ -110,6 +111,12 @@ QString CliRunner::helpText() const
         "  show FILE       read the program file and print the transmission text\n"
         "                  of every step, after its three-digit step number; the\n"
         "                  texts are the bytes the controller is sent (code page 932)\n"
+        "  lint FILE...    read each program file as check does and print its problems,\n"
+        "                  \"FILE: step 014 axis A: ...\": jumps past the end, loops that\n"
+        "                  do not go back, input jumps on a missing axis, steps that\n"
+        "                  never run, endless loops without motion or wait (warnings),\n"
+        "                  moves before a speed is set (information); exit 1 on a\n"
+        "                  warning, with --strict on information too\n"
         "\n"
         "  ping            check the link: \"?:\", then \"CHINF:01\"; prints ok\n"
         "  status          the channel's state as the controller reports it (L005)\n"
@@ -135,6 +142,7 @@ QString CliRunner::helpText() const
         "  --channel N     program channel 1..15 (default 1)\n"
         "  --channels LIST the channels a restore writes: 1,3-5 (default: all)\n"
         "  --log FILE      write the traffic: \">\" sent, \"<\" received\n"
+        "  --strict        lint: information counts as a fault (exit 1) too\n"
         "  --lang 0|1      the language of the messages: 0 Japanese, 1 English\n"
         "                  (default: 0 when the locale is ja_*, else 1)\n"
         "  -h, --help      show this help\n"
@@ -165,11 +173,12 @@ int CliRunner::run(const QStringList &arguments)
     const QCommandLineOption outputOption(QStringList{QStringLiteral("o")}, QString(),
                                           QStringLiteral("FILE"));
     const QCommandLineOption verifyOption(QStringLiteral("verify"));
+    const QCommandLineOption strictOption(QStringLiteral("strict"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOptions({axesOption, portOption, baudOption, parityOption, dataOption, stopOption,
                        channelOption, channelsOption, logOption, langOption, outputOption, verifyOption,
-                       helpOption, versionOption});
+                       strictOption, helpOption, versionOption});
 
     const bool parsed = parser.parse(arguments);
     // Even when an option is unknown the words are all collected, so the
@@ -224,6 +233,8 @@ int CliRunner::run(const QStringList &arguments)
         }
         if (parser.isSet(verifyOption) && command != QLatin1String("download"))
             return usageError(QStringLiteral("--verify goes with download"));
+        if (parser.isSet(strictOption))
+            return usageError(QStringLiteral("--strict goes with lint"));
         if (parser.isSet(outputOption) && command != QLatin1String("upload"))
             return usageError(QStringLiteral("-o goes with upload"));
         int channel = 1;
@@ -282,8 +293,11 @@ int CliRunner::run(const QStringList &arguments)
         link.writeLog(parser.value(logOption));
         return code;
     }
-    if (command != QLatin1String("check") && command != QLatin1String("show"))
+    const bool lintCommand = command == QLatin1String("lint");
+    if (command != QLatin1String("check") && command != QLatin1String("show") && !lintCommand)
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
+    if (parser.isSet(strictOption) && !lintCommand)
+        return usageError(QStringLiteral("--strict goes with lint"));
 
     int axes = 0; // 0: each file's header decides
     if (parser.isSet(axesOption)) {
@@ -294,10 +308,10 @@ int CliRunner::run(const QStringList &arguments)
             return usageError(QStringLiteral("--axes takes 1, 2 or 3, not \"%1\"").arg(value));
     }
 
-    if (command == QLatin1String("check")) {
+    if (command == QLatin1String("check") || lintCommand) {
         if (words.isEmpty())
-            return usageError(QStringLiteral("check needs at least one FILE"));
-        return check(words, axes);
+            return usageError(QStringLiteral("%1 needs at least one FILE").arg(command));
+        return lintCommand ? lint(words, axes, parser.isSet(strictOption)) : check(words, axes);
     }
     if (words.size() != 1)
         return usageError(QStringLiteral("show takes exactly one FILE, %1 given").arg(words.size()));
@@ -428,4 +442,28 @@ int CliRunner::show(const QString &file, int axes)
                           + '\n');
     }
     return Success;
+}
+
+int CliRunner::lint(const QStringList &files, int axes, bool strict)
+{
+    int code = Success;
+    for (const QString &file : files) {
+        Loaded loaded;
+        if (!load(file, axes, loaded)) {
+            code = Refused;
+            continue;
+        }
+        const QList<ProgramProblems::Problem> problems = ProgramProblems::find(
+            m_ctx.catalogue, loaded.result.axisCount, loaded.result.steps, m_ctx.run.langIni);
+        for (const ProgramProblems::Problem &p : problems) {
+            m_out << file << ": step " << p.stepLabel();
+            if (p.axis > 0)
+                m_out << " axis " << p.axisLetter();
+            m_out << ": " << p.text << '\n';
+            if (strict || p.severity == ProgramProblems::Severity::Warning)
+                code = Refused;
+        }
+    }
+    m_out.flush();
+    return code;
 }

@@ -16,10 +16,10 @@ class QTextStream;
 // [arguments]" and carries out the command. Results go to `out`, errors to
 // `err`, one line each; the result of run() is the process's exit code.
 //
-// The file commands (check, show) read program files exactly as File > Open
-// does. The controller commands (ping, download, upload, run, stop) drive
-// the same link sessions as the editor's Communication dialogs, through
-// CliLink.
+// The file commands (check, show, lint) read program files exactly as File >
+// Open does. The controller commands (ping, download, upload, run, stop)
+// drive the same link sessions as the editor's Communication dialogs,
+// through CliLink.
 class CliRunner
 {
 public:
@@ -49,6 +49,9 @@ private:
 
     int check(const QStringList &files, int axes);
     int show(const QString &file, int axes);
+    // The problems of each file, one line each; Refused when one is a
+    // warning (with `strict`, any), or a file is refused.
+    int lint(const QStringList &files, int axes, bool strict);
     // Reads one file; on refusal reports it on `err` and returns false.
     bool load(const QString &file, int axes, Loaded &loaded);
     QString helpText() const;

@@ -90,6 +90,9 @@ void TestCli::initTestCase()
     writeProgram(QStringLiteral("badcell.txt"), {"AXIS=2", "H:,H:", "", "D:500:100:10,U00:"});
     writeProgram(QStringLiteral("cellcount.txt"), {"AXIS=3", "AGO:100,H:"});
     writeProgram(QStringLiteral("dbcs.txt"), {"AXIS=1", QStringLiteral(u"#:漢字")});
+    writeProgram(QStringLiteral("lintclean.txt"), {"AXIS=1", "D:100:5000:200", "AGO:5", "U99:"});
+    writeProgram(QStringLiteral("lintbad.txt"), {"AXIS=2", "D:100:5000:200,D:100:5000:200",
+                                                 "U02:C:1:150,U02:C:1:150", "AGO:5,AGO:6", "U99:,U00:"});
     // 150 step lines for one axis; the junk after step 100 is never read.
     writeProgram(QStringLiteral("long1.txt"),
                  QStringList{"AXIS=1"} + repeated("U00:", 110) + QStringList{"junk"} + repeated("U00:", 39));
@@ -183,6 +186,20 @@ void TestCli::commandLine_data()
     row("250 steps, two axes: 200", {"check", "long2.txt"}, 0, {"long2.txt: ok, 200 steps, 2 axes"},
         {"long2.txt: warning: 50 step lines after step 200 ignored"});
 
+    // lint in English. This home has no LANG1.DAT: the texts are the
+    // built-in English ones, which tst_problems keeps equal to the file's.
+    const QString oneInfo = QStringLiteral("one.txt: step 000 axis A: H: moves the axis before any "
+                                           "speed is set for it (D:, or P: 8 to 10)");
+    row("lint: no problem", {"lint", "--lang", "1", "lintclean.txt"}, 0, {}, {});
+    row("lint: information only", {"lint", "--lang", "1", "one.txt"}, 0, {oneInfo}, {});
+    row("lint --strict: information fails", {"lint", "--strict", "--lang", "1", "one.txt"}, 1,
+        {oneInfo}, {});
+    row("lint: warnings, and a refused file",
+        {"lint", "--lang", "1", "lintbad.txt", "badcell.txt", "lintclean.txt"}, 1,
+        {"lintbad.txt: step 001 axis A: jump target 150 is past the last step 003",
+         "lintbad.txt: step 001 axis A: input jump on axis C, which this program does not have"},
+        {"badcell.txt:4: "});
+
     const QStringList usage{"velomat-cli: "};
     row("no arguments", {}, 2, {}, usage);
     row("option but no command", {"--axes", "1"}, 2, {}, usage);
@@ -190,6 +207,8 @@ void TestCli::commandLine_data()
     row("check without file", {"check"}, 2, {}, usage);
     row("show without file", {"show"}, 2, {}, usage);
     row("show with two files", {"show", "one.txt", "two.txt"}, 2, {}, usage);
+    row("lint without file", {"lint"}, 2, {}, usage);
+    row("--strict with check", {"check", "--strict", "one.txt"}, 2, {}, usage);
     row("--axes 0", {"check", "--axes", "0", "one.txt"}, 2, {}, usage);
     row("--axes 4", {"check", "--axes", "4", "one.txt"}, 2, {}, usage);
     row("--axes x", {"check", "--axes", "x", "one.txt"}, 2, {}, usage);
@@ -285,6 +304,7 @@ void TestCli::help()
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.join(u'\n').contains(QStringLiteral("check FILE...")));
         QVERIFY(r.out.join(u'\n').contains(QStringLiteral("show FILE")));
+        QVERIFY(r.out.join(u'\n').contains(QStringLiteral("lint FILE...")));
         QCOMPARE(r.err, QStringList());
     }
 }

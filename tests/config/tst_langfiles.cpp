@@ -42,10 +42,10 @@ const KeyRange kKeys[] = {
     {"LinkLog", "Cap", 1, 4, 3},       {"LinkLog", "Mes", 1, 1, 3},
     {"dlgComSetup", "Mes", 1, 6, 3},
     {"MDIFormMain", "Cap", 25, 25, 3}, {"Controller", "Title", 1, 1, 3},
-    {"Controller", "Cap", 1, 12, 3},  {"Controller", "Mes", 1, 20, 3},
+    {"Controller", "Cap", 1, 12, 3},  {"Controller", "Mes", 1, 21, 3},
     {"Compare", "Title", 1, 1, 3},     {"Compare", "Cap", 1, 4, 3},
     {"Compare", "Mes", 1, 2, 3},       {"dlgDown", "Cap", 6, 6, 3},
-    {"dlgDown", "Mes", 5, 7, 3},
+    {"dlgDown", "Mes", 5, 7, 3},       {"Problems", "Mes", 1, 8, 3},
 };
 
 } // namespace
