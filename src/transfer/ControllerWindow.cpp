@@ -157,7 +157,8 @@ void ControllerWindow::setBusy(bool busy)
         m_table->setFocus();
 }
 
-void ControllerWindow::follow(ChannelJob *job, std::function<void(const LinkSession::Result &)> done)
+void ControllerWindow::follow(ChannelJob *job, std::function<void(const LinkSession::Result &)> done,
+                              bool keepStatus)
 {
     m_job.reset(job);
     connect(job, &ChannelJob::progress, this, [this](int value, int total) {
@@ -170,7 +171,8 @@ void ControllerWindow::follow(ChannelJob *job, std::function<void(const LinkSess
             m_status->setText(failure(r));
         done(r);
     });
-    m_status->clear();
+    if (!keepStatus)
+        m_status->clear();
     setBusy(true);
 }
 
@@ -206,7 +208,8 @@ void ControllerWindow::refresh()
         return;
     auto *survey = new ChannelSurvey(m_ctx);
     connect(survey, &ChannelSurvey::channelRead, this, &ControllerWindow::showState);
-    follow(survey, [](const LinkSession::Result &) {});
+    // What the last work said stays while the table is read again.
+    follow(survey, [](const LinkSession::Result &) {}, true);
     survey->start();
 }
 
@@ -228,7 +231,13 @@ void ControllerWindow::uploadSelected()
         m_host.takeUpload(session);
         m_ctx.messages.hold();
     });
-    follow(job, [](const LinkSession::Result &) {});
+    follow(job, [this, job](const LinkSession::Result &r) {
+        // Emptied since it was read: said, and the table read again.
+        if (r.outcome == LinkSession::Outcome::Empty) {
+            m_status->setText(text("Mes021").arg(Channel::text(job->channel())));
+            QTimer::singleShot(0, this, &ControllerWindow::refresh);
+        }
+    });
     job->start(channels);
 }
 

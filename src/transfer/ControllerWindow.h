@@ -69,8 +69,9 @@ protected:
 private:
     QString text(const char *key) const;
     // One job at a time: its progress and end followed; the window busy
-    // until it ends, then `done` with its result.
-    void follow(ChannelJob *job, std::function<void(const LinkSession::Result &)> done);
+    // until it ends, then `done` with its result. The status line is
+    // cleared for it unless `keepStatus`.
+    void follow(ChannelJob *job, std::function<void(const LinkSession::Result &)> done, bool keepStatus = false);
     void setBusy(bool busy);
     void showState(int channel, const QString &reply);
     // What went wrong, in the run's language.

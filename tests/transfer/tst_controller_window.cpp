@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -72,7 +73,8 @@ class TestControllerWindow : public QObject
 
 private slots:
     void everyOperation();
-    void cablePulledMidBackup();
+    void faults_data();
+    void faults();
 };
 
 // One pass through the window's operations; the sessions behind them are
@@ -122,20 +124,67 @@ void TestControllerWindow::everyOperation()
     QVERIFY(rig.last().startsWith(QStringLiteral("The restore is complete")));
 }
 
-void TestControllerWindow::cablePulledMidBackup()
+// Faults through the window: each ends the work with its reason in the
+// window (and a box where the work reports one), nothing half-made left.
+void TestControllerWindow::faults_data()
 {
-    WindowRig rig({"baud:2400"});
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QString>("pullAt"); // the cable is pulled once the controller has this
+    QTest::addColumn<QString>("said");   // the start of what the window says
+
+    QTest::newRow("backup, cable pulled") << "backup" << QStringList{"baud:2400"} << "UPLOAD:01"
+                                          << "No backup was written.";
+    QTest::newRow("restore of an altered backup") << "restore" << QStringList() << ""
+                                                  << "The backup cannot be restored; nothing was sent:";
+    QTest::newRow("compare, cable pulled") << "compare" << QStringList{"baud:2400"} << "UPLOAD:01" << "";
+    QTest::newRow("upload of a channel emptied since it was read")
+        << "upload" << QStringList() << "" << "Channel 01 holds no program any more";
+}
+
+void TestControllerWindow::faults()
+{
+    QFETCH(QString, operation);
+    QFETCH(QStringList, faults);
+    QFETCH(QString, pullAt);
+    QFETCH(QString, said);
+    WindowRig rig(faults);
     QVERIFY(rig.open());
     const QString folder = rig.dir.filePath(QStringLiteral("saved"));
+    rig.window->table()->selectRow(0);
+    if (operation == QLatin1String("restore")) {
+        rig.dialogs.answers << folder;
+        rig.button("cmdBackup")->click();
+        QVERIFY(rig.idle());
+        QFile file(QDir(folder).filePath(QStringLiteral("CH01.txt")));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("W:1,U00:\r\n");
+    }
+    if (operation == QLatin1String("upload"))
+        rig.sim->setProgram(1, {});
+    const int before = int(rig.sim->commands().size());
     rig.dialogs.answers << folder;
-    rig.button("cmdBackup")->click();
-    QTRY_VERIFY2(rig.sim->commands().contains(QStringLiteral("UPLOAD:01")),
-                 qPrintable(rig.sim->commands().join(u' ') + u'|' + rig.last()));
-    rig.sim->pullCable();
+    rig.button(operation == QLatin1String("compare") ? "cmdCompare"
+               : operation == QLatin1String("upload") ? "cmdUpload"
+               : operation == QLatin1String("backup") ? "cmdBackup"
+                                                      : "cmdRestore")
+        ->click();
+    if (!pullAt.isEmpty()) {
+        QTRY_VERIFY(rig.sim->commands().contains(pullAt));
+        rig.sim->pullCable();
+    }
     QVERIFY(rig.idle());
-    QVERIFY2(rig.last().startsWith(QStringLiteral("No backup was written.")), qPrintable(rig.last()));
-    QVERIFY(!QFile::exists(folder));
-    QVERIFY(rig.button("cmdBackup")->isEnabled());
+    QTest::qWait(50); // and whatever follows it (the channels read again)
+    QVERIFY(rig.idle());
+    const QString status = rig.window->findChild<QLabel *>(QStringLiteral("lblStatus"))->text();
+    QVERIFY2(!status.isEmpty() && status.startsWith(said), qPrintable(status));
+    if (operation == QLatin1String("backup"))
+        QVERIFY(!QFile::exists(folder));
+    if (operation == QLatin1String("restore"))
+        QCOMPARE(int(rig.sim->commands().size()), before); // nothing sent
+    QVERIFY(!rig.window->findChild<CompareView *>());
+    QVERIFY(rig.uploaded.isEmpty());
+    QTRY_VERIFY(rig.button("cmdBackup")->isEnabled());
 }
 
 QTEST_MAIN(TestControllerWindow)
