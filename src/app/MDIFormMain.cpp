@@ -21,6 +21,7 @@
 #include "ui/DataEntryDialog.h"
 #include "ui/FrmCmd.h"
 #include "ui/ProgGrid.h"
+#include "ui/ProblemsPanel.h"
 #include "ui/ProgramFiles.h"
 #include "ui/QtFileDialogs.h"
 
@@ -32,7 +33,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -62,6 +62,7 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow *w) {
         if (w)
             setMenuEnabled();
+        followActiveProgram();
     });
 
     auto *status = new QStatusBar(this);
@@ -85,7 +86,12 @@ MDIFormMain::MDIFormMain(AppContext &ctx, QWidget *parent)
     m_mnuFilePara->setVisible(false);
 }
 
-MDIFormMain::~MDIFormMain() = default;
+MDIFormMain::~MDIFormMain()
+{
+    // The area tells of its windows while the base class takes it down,
+    // after this window's own parts are gone.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+}
 
 void MDIFormMain::onActiveForm(QAction *action, std::function<void(FrmProg &)> work)
 {
@@ -99,7 +105,10 @@ void MDIFormMain::buildMenus()
 {
     const MenuParts parts(this);
     m_mnuFile = parts.addMenu(QStringLiteral("mnuFile"), u16(u"ﾌｧｲﾙ(&F)"), QStringLiteral("Cap011"));
-    connect(m_mnuFile->menu(), &QMenu::aboutToShow, this, &MDIFormMain::fileMenuAboutToShow);
+    connect(m_mnuFile->menu(), &QMenu::aboutToShow, this, [this] {
+        updateMenus();
+        m_recent->fill();
+    });
     m_mnuFileNew = parts.addItem(m_mnuFile, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
                            QStringLiteral("Cap014"), QKeySequence(Qt::CTRL | Qt::Key_N));
     connect(m_mnuFileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
@@ -167,6 +176,13 @@ void MDIFormMain::buildMenus()
         // The check mark has already flipped: show what it now says.
         setMenuDispCmd(m_mnuDispCmd->isChecked());
     });
+    m_problems = ProblemsPanel::dock(m_ctx.catalogue, m_ctx.run.langIni, this, m_mnuDisp->menu());
+    connect(m_problems, &ProblemsPanel::cellChosen, this, [this](int row, int column) {
+        if (FrmProg *form = activeForm()) {
+            form->selectCell(row, column);
+            form->grid()->setFocus();
+        }
+    });
     new LanguageMenu(m_ctx.run, m_mnuDisp->menu());
 
     m_comm = new CommunicationMenu(m_ctx, *this, parts);
@@ -210,7 +226,7 @@ void MDIFormMain::updateMenus()
 {
     const FrmProg *form = activeForm();
     const bool hasSteps = form && form->getStep() >= 1;
-    const bool port = isPortUsable();
+    const bool port = m_ctx.comSettings.isPortUsable(0);
     for (QAction *a : {m_mnuFileClose, m_mnuFileSave, m_mnuFileSaveAs, m_mnuDisp})
         a->setEnabled(form != nullptr);
     // The parameter editor can only be started with no document open.
@@ -236,9 +252,12 @@ void MDIFormMain::ShowMainDialog()
 {
     m_ctx.run.langIni.CaptionChange(this);
     setWindowTitle(m_ctx.run.langIni.GetINIStr(section(), QStringLiteral("Title001")));
+    m_problems->applyTexts();
     // Document numbering, the catalogue and the parameter limits.
     m_ctx.buildRunObjects();
-    setUpSerialLink();
+    // The port scan and the stored serial settings of com.cfg put onto the
+    // port.
+    m_ctx.initComm();
     initMainWindow();
     m_appLauncher = std::make_unique<clsWindow>();
     // Modified documents are copied to this run's recovery session from now
@@ -251,18 +270,6 @@ void MDIFormMain::ShowMainDialog()
         QTimer::singleShot(0, this, [this] {
             RecoveryOffer::offer(m_ctx, *m_autosave, [this](int axes) { return makeNewForm(axes); });
         });
-}
-
-void MDIFormMain::setUpSerialLink()
-{
-    // The port scan and the stored serial settings of com.cfg put onto the
-    // port.
-    m_ctx.initComm();
-}
-
-bool MDIFormMain::isPortUsable() const
-{
-    return m_ctx.comSettings.isPortUsable(0);
 }
 
 int MDIFormMain::getStep() const
@@ -279,13 +286,7 @@ QString MDIFormMain::getSendStep(int step) const
 
 void MDIFormMain::initMainWindow()
 {
-    if (QScreen *s = screen()) {
-        const QRect g = s->geometry();
-        const float factor = 0.8f;
-        const QSize size(int(float(g.width()) * factor), int(float(g.height()) * factor));
-        resize(size);
-        move(g.x() + (g.width() - size.width()) / 2, g.y() + (g.height() - size.height()) / 2);
-    }
+    WindowPlacement::centreOnScreen(this, 0.8);
     // No document yet: the items that need one are disabled.
     updateMenus();
     m_recent->fill();
@@ -334,8 +335,16 @@ void MDIFormMain::setMenuEnabled()
     updateMenus();
 }
 
+void MDIFormMain::followActiveProgram()
+{
+    FrmProg *form = activeForm();
+    if (m_problems)
+        m_problems->follow(form ? form->document() : nullptr, form ? form->getAxis() : 1);
+}
+
 void MDIFormMain::setCloseMenu()
 {
+    followActiveProgram();
     if (getLiveForm())
         return;
     updateMenus();
@@ -397,12 +406,6 @@ void MDIFormMain::setDataEntry(std::unique_ptr<DataEntry> entry)
 {
     if (entry)
         m_dataEntry = std::move(entry);
-}
-
-void MDIFormMain::fileMenuAboutToShow()
-{
-    updateMenus();
-    m_recent->fill();
 }
 
 void MDIFormMain::editParameters()

@@ -5,6 +5,7 @@
 #include "ui/ProgHost.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@ class Autosave;
 class CommandIcons;
 class DataEntry;
 class FileDialogs;
+class ProblemsPanel;
 class ProgramFiles;
 class FrmCmd;
 class CommunicationMenu;
@@ -96,14 +98,13 @@ private:
     void buildMenus();
     // Runs `work` on the active document when the item is chosen.
     void onActiveForm(QAction *action, std::function<void(FrmProg &)> work);
-    void setUpSerialLink();
     void initMainWindow();
-    bool isPortUsable() const;
+    // The Problems panel on the active document.
+    void followActiveProgram();
     // F6: the focus from the active grid to the command table and back.
     void switchFocus();
 
     // Menu commands.
-    void fileMenuAboutToShow();
     void editParameters();
 
     AppContext &m_ctx;
@@ -143,4 +144,5 @@ private:
     std::unique_ptr<clsWindow> m_appLauncher;
     std::unique_ptr<Autosave> m_autosave;
     FrmCmd *m_frmCmd = nullptr;
+    QPointer<ProblemsPanel> m_problems; // gone before the area while the window is taken down
 };

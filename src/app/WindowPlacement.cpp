@@ -2,6 +2,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QStyle>
 
 #include <algorithm>
@@ -39,4 +40,14 @@ void WindowPlacement::fitIntoArea(QMdiArea *mdiArea, QMdiSubWindow *window, cons
         frame.moveTopLeft(QRect(next, frame.size()).bottom() > area.bottom() ? area.topLeft() : next);
     }
     window->setGeometry(frame);
+}
+
+void WindowPlacement::centreOnScreen(QWidget *window, double share)
+{
+    if (QScreen *s = window->screen()) {
+        const QRect g = s->geometry();
+        const QSize size(int(g.width() * share), int(g.height() * share));
+        window->resize(size);
+        window->move(g.x() + (g.width() - size.width()) / 2, g.y() + (g.height() - size.height()) / 2);
+    }
 }

@@ -11,4 +11,7 @@ namespace WindowPlacement {
 // down and to the right of a document already in its place.
 void fitIntoArea(QMdiArea *area, QMdiSubWindow *window, const QWidget *commandTable);
 
+// Sizes the window to `share` of its screen in each direction, centred on it.
+void centreOnScreen(QWidget *window, double share);
+
 } // namespace WindowPlacement

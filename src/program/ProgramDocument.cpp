@@ -603,11 +603,19 @@ QVariant ProgramDocument::data(const QModelIndex &index, int role) const
     }
     if (row == 0)
         return role == Qt::DisplayRole ? QVariant(headerText(col)) : QVariant();
+    const int axis = col == 0 ? 0 : axisOfColumn(col);
+    if (const QString mark = markAt(row, axis); !mark.isEmpty() && (col == 0 || col % 3 != 0)) {
+        if (role == MarkRole)
+            return mark;
+        if (role == Qt::ToolTipRole && col == 0)
+            return mark;
+        if (role == Qt::ToolTipRole && col % 3 != 0)
+            return mark + u'\n' + data(index, Qt::DisplayRole).toString();
+    }
     if (col == 0)
         return (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) ? QVariant(stepLabel(row))
                                                                            : QVariant();
 
-    const int axis = axisOfColumn(col);
     if (role == Qt::ToolTipRole) {
         // Over any column of an axis: the text of a label command, or the
         // whole cell text of any other (the text column cuts long values).
@@ -654,4 +662,26 @@ Qt::ItemFlags ProgramDocument::flags(const QModelIndex &index) const
     if (index.row() == 0 || index.column() == 0)
         return Qt::ItemIsEnabled | Qt::ItemIsDropEnabled;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+}
+
+void ProgramDocument::setMarks(const QList<Mark> &marks)
+{
+    QHash<std::pair<int, int>, QString> next;
+    for (const Mark &m : marks) {
+        QString &text = next[{m.row, m.axis}];
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + m.text;
+    }
+    if (next == m_marks)
+        return;
+    // The rows whose marks come or go are painted again.
+    int first = rowCount(), last = 0;
+    for (const auto *set : {&m_marks, &next}) {
+        for (auto it = set->cbegin(); it != set->cend(); ++it) {
+            first = std::min(first, it.key().first);
+            last = std::max(last, it.key().first);
+        }
+    }
+    m_marks = std::move(next);
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, columnCount() - 1), {MarkRole, Qt::ToolTipRole});
 }

@@ -46,6 +46,7 @@ public:
     enum Role {
         CellTextRole = Qt::UserRole + 1, // the cell text (text columns)
         CommandRole,                     // the command number of the cell's icon
+        MarkRole,                        // the text of the cell's mark (see setMarks)
     };
 
     ProgramDocument(const Catalogue &catalogue, const clsIniFile &langIni, Messages &messages,
@@ -184,6 +185,19 @@ public:
     // The text shown for a step row: row - 1 with at least three digits.
     static QString stepLabel(int row);
 
+    // Cells marked with what is wrong with them (a program problem): the
+    // tooltip says it, and MarkRole gives it to the view to show. `axis` 0 marks the step
+    // number. Replaces the marks there were.
+    struct Mark
+    {
+        int row = 0; // 1-based, as the grid's rows
+        int axis = 0;
+        QString text;
+    };
+    void setMarks(const QList<Mark> &marks);
+    // The text of the mark on that cell; empty for none.
+    QString markAt(int row, int axis) const { return m_marks.value({row, axis}); }
+
 signals:
     void stepCountChanged(int usedSteps);
     void captionChanged(const QString &caption);
@@ -223,4 +237,5 @@ private:
     int m_bulkDepth = 0;
     int m_touchedFirst = -1;
     int m_touchedLast = -1;
+    QHash<std::pair<int, int>, QString> m_marks; // (row, axis)
 };

@@ -34,6 +34,9 @@ public:
         }
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
+        // A cell with a problem (the Problems panel lists it).
+        if (!index.data(ProgramDocument::MarkRole).toString().isEmpty())
+            opt.backgroundBrush = QColor(255, 226, 160);
         const QString text = index.data(Qt::DisplayRole).toString();
         opt.text.clear();
         const QWidget *widget = option.widget;

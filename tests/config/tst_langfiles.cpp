@@ -45,7 +45,8 @@ const KeyRange kKeys[] = {
     {"Controller", "Cap", 1, 12, 3},  {"Controller", "Mes", 1, 21, 3},
     {"Compare", "Title", 1, 1, 3},     {"Compare", "Cap", 1, 4, 3},
     {"Compare", "Mes", 1, 2, 3},       {"dlgDown", "Cap", 6, 6, 3},
-    {"dlgDown", "Mes", 5, 7, 3},       {"Problems", "Mes", 1, 8, 3},
+    {"dlgDown", "Mes", 5, 7, 3},       {"ProblemsPanel", "Title", 1, 1, 3},
+    {"ProblemsPanel", "Cap", 1, 3, 3}, {"ProblemsPanel", "Mes", 1, 2, 3},       {"Problems", "Mes", 1, 8, 3},
 };
 
 } // namespace
