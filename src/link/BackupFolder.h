@@ -10,6 +10,7 @@
 #include <QStringList>
 
 class Catalogue;
+class clsIniFile;
 
 // A backup of a whole controller: a folder with one program file per
 // channel that holds a program (CH01.txt ... in the program file format, so
@@ -49,14 +50,19 @@ QString fileName(int channel);
 QString manifestName();
 QByteArray manifestText(const Manifest &manifest);
 
+// The texts of backups and restores: key Mes<n> of section [Backup] in the
+// run's language, or `english` where the language file lacks it.
+QString text(const clsIniFile &lang, int n, const char *english);
+
 // Why a new backup cannot go to `dir` (it exists, or its parent folder
 // cannot be written); empty when it can.
-QString targetProblem(const QString &dir);
+QString targetProblem(const QString &dir, const clsIniFile &lang);
 
 // Writes the folder all or nothing: into a new sibling folder first, which
 // takes the name `dir` only once every file is complete. False, with the
 // reason, when anything failed; nothing is left behind then.
-bool write(const QString &dir, const Manifest &manifest, const QMap<int, QByteArray> &files, QString *error);
+bool write(const QString &dir, const Manifest &manifest, const QMap<int, QByteArray> &files, const clsIniFile &lang,
+           QString *error);
 
 struct Contents
 {
@@ -69,6 +75,6 @@ struct Contents
 // Reads a backup and checks all of it, as a restore must before it sends
 // anything: the manifest, each file's checksum, each file by the program
 // file reader's rules with the run's axis count and step capacity.
-Contents read(const QString &dir, const Catalogue &catalogue, int runAxes, int maxStep);
+Contents read(const QString &dir, const Catalogue &catalogue, int runAxes, int maxStep, const clsIniFile &lang);
 
 } // namespace BackupFolder

@@ -69,7 +69,7 @@ bool BackupSession::start(const QString &dir, int axes)
     m_programs.clear();
     m_widest = 1;
     m_manifest = BackupFolder::Manifest();
-    const QString problem = BackupFolder::targetProblem(dir);
+    const QString problem = BackupFolder::targetProblem(dir, m_ctx.run.langIni);
     begin();
     if (!problem.isEmpty()) {
         finish(refusal(problem));
@@ -86,7 +86,7 @@ bool BackupSession::start(const QString &dir, int axes)
 
 LinkSession::Result BackupSession::refused(const QString &reason) const
 {
-    return refusal(QStringLiteral("channel %1: %2").arg(m_channel).arg(reason));
+    return refusal(BackupFolder::text(m_ctx.run.langIni, 18, "channel %1: %2").arg(m_channel).arg(reason));
 }
 
 void BackupSession::readStates(int channel)
@@ -121,13 +121,13 @@ void BackupSession::taken(const UploadSession &session)
 {
     const int width = m_axes > 0 ? m_axes : session.axisCount();
     if (const QString loss = session.lossFor(width); !loss.isEmpty()) {
-        finish(refused(QStringLiteral("%1 axes would leave out %2").arg(width).arg(loss)));
+        finish(refused(BackupFolder::text(m_ctx.run.langIni, 12, "%1 axes would leave out %2").arg(width).arg(loss)));
         return;
     }
     const QList<UploadProblem> problems = session.problems(width);
     if (!problems.isEmpty()) {
         const UploadProblem &p = problems.first();
-        finish(refused(QStringLiteral("step %1 axis %2: %3 (the file would not read back)")
+        finish(refused(BackupFolder::text(m_ctx.run.langIni, 13, "step %1 axis %2: %3 (the file would not read back)")
                            .arg(ProgramDocument::stepLabel(p.step))
                            .arg(p.axis)
                            .arg(p.reason)));
@@ -169,7 +169,7 @@ void BackupSession::writeFolder()
         files.insert(c.channel, bytes);
     }
     QString error;
-    if (!BackupFolder::write(m_dir, m_manifest, files, &error)) {
+    if (!BackupFolder::write(m_dir, m_manifest, files, m_ctx.run.langIni, &error)) {
         finish(refusal(error));
         return;
     }
@@ -182,7 +182,7 @@ RestoreSession::RestoreSession(AppContext &ctx, QObject *parent) : ChannelJob(ct
 
 bool RestoreSession::check(const QString &dir, const QList<int> &channels)
 {
-    m_contents = BackupFolder::read(dir, m_ctx.catalogue, m_ctx.run.axisNum, m_ctx.run.maxStep);
+    m_contents = BackupFolder::read(dir, m_ctx.catalogue, m_ctx.run.axisNum, m_ctx.run.maxStep, m_ctx.run.langIni);
     m_problems = m_contents.problems;
     m_chosen.clear();
     m_outcomes.clear();
@@ -194,11 +194,11 @@ bool RestoreSession::check(const QString &dir, const QList<int> &channels)
             if (m_contents.programs.contains(ch))
                 m_chosen << ch;
             else
-                m_problems << QStringLiteral("channel %1: the backup holds no program for it").arg(ch);
+                m_problems << BackupFolder::text(m_ctx.run.langIni, 14, "channel %1: the backup holds no program for it").arg(ch);
         }
     }
     if (m_problems.isEmpty() && m_chosen.isEmpty())
-        m_problems << QStringLiteral("the backup holds no program to restore");
+        m_problems << BackupFolder::text(m_ctx.run.langIni, 15, "the backup holds no program to restore");
     return m_problems.isEmpty();
 }
 
@@ -235,7 +235,7 @@ void RestoreSession::next()
             if (!diff.equal()) {
                 const StepDiff::Row first = diff.differences().first();
                 const int step = first.right >= 0 ? first.right : first.left;
-                m_difference = QStringLiteral("channel %1 read back otherwise than the backup from step %2 on")
+                m_difference = BackupFolder::text(m_ctx.run.langIni, 16, "channel %1 read back otherwise than the backup from step %2 on")
                                    .arg(m_current)
                                    .arg(ProgramDocument::stepLabel(step + 1));
                 finish(refusal(m_difference));
@@ -303,7 +303,7 @@ void CompareSession::start(int channel, const QList<ProgStep> &program, int axes
         if (!session.hasProgram()) {
             LinkSession::Result r;
             r.outcome = LinkSession::Outcome::Empty;
-            r.reason = QStringLiteral("the channel holds no program");
+            r.reason = BackupFolder::text(m_ctx.run.langIni, 17, "the channel holds no program");
             finish(r);
             return;
         }

@@ -231,7 +231,7 @@ void TestController::backupRestoreCompare()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     QCOMPARE(bytes, QByteArray("AXIS=2\r\nH:,H:\r\nAGO:1000,AGO:-500\r\nW:5,U00:\r\n"));
-    const BackupFolder::Contents contents = BackupFolder::read(folder, s.ctx.catalogue, 2, 200);
+    const BackupFolder::Contents contents = BackupFolder::read(folder, s.ctx.catalogue, 2, 200, s.ctx.run.langIni);
     QVERIFY2(contents.ok(), qPrintable(contents.problems.join(u'\n')));
     QCOMPARE(contents.manifest.channels.size(), 15);
     QCOMPARE(contents.manifest.channels.at(0).sha256,
