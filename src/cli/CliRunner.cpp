@@ -4,10 +4,12 @@
 #include "link/Channel.h"
 #include "link/LineValues.h"
 #include "config/ControllerType.h"
+#include "config/NumberText.h"
 #include "config/Version.h"
 #include "config/TextCodec.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
+#include "program/MotionPreview.h"
 #include "program/ProgramProblems.h"
 #include "program/SendText.h"
 
@@ -117,6 +119,11 @@ QString CliRunner::helpText() const
         "                  never run, endless loops without motion or wait (warnings),\n"
         "                  moves before a speed is set (information); exit 1 on a\n"
         "                  warning, with --strict on information too\n"
+        "  preview FILE    read the program file as check does and estimate how it moves,\n"
+        "                  under the model the README states: the cycle time, then\n"
+        "                  \"step 000  0.000 s\" for every executed step (its start),\n"
+        "                  the end positions and why the run stopped; with --csv one\n"
+        "                  line per executed step: time,step and each axis's position\n"
         "\n"
         "  ping            check the link: \"?:\", then \"CHINF:01\"; prints ok\n"
         "  status          the channel's state as the controller reports it (L005)\n"
@@ -143,6 +150,7 @@ QString CliRunner::helpText() const
         "  --channels LIST the channels a restore writes: 1,3-5 (default: all)\n"
         "  --log FILE      write the traffic: \">\" sent, \"<\" received\n"
         "  --strict        lint: information counts as a fault (exit 1) too\n"
+        "  --csv           preview: a header line, then time,step,A,B,C per executed step\n"
         "  --lang 0|1      the language of the messages: 0 Japanese, 1 English\n"
         "                  (default: 0 when the locale is ja_*, else 1)\n"
         "  -h, --help      show this help\n"
@@ -174,11 +182,12 @@ int CliRunner::run(const QStringList &arguments)
                                           QStringLiteral("FILE"));
     const QCommandLineOption verifyOption(QStringLiteral("verify"));
     const QCommandLineOption strictOption(QStringLiteral("strict"));
+    const QCommandLineOption csvOption(QStringLiteral("csv"));
     const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption versionOption(QStringLiteral("version"));
     parser.addOptions({axesOption, portOption, baudOption, parityOption, dataOption, stopOption,
                        channelOption, channelsOption, logOption, langOption, outputOption, verifyOption,
-                       strictOption, helpOption, versionOption});
+                       strictOption, csvOption, helpOption, versionOption});
 
     const bool parsed = parser.parse(arguments);
     // Even when an option is unknown the words are all collected, so the
@@ -235,6 +244,8 @@ int CliRunner::run(const QStringList &arguments)
             return usageError(QStringLiteral("--verify goes with download"));
         if (parser.isSet(strictOption))
             return usageError(QStringLiteral("--strict goes with lint"));
+        if (parser.isSet(csvOption))
+            return usageError(QStringLiteral("--csv goes with preview"));
         if (parser.isSet(outputOption) && command != QLatin1String("upload"))
             return usageError(QStringLiteral("-o goes with upload"));
         int channel = 1;
@@ -294,10 +305,14 @@ int CliRunner::run(const QStringList &arguments)
         return code;
     }
     const bool lintCommand = command == QLatin1String("lint");
-    if (command != QLatin1String("check") && command != QLatin1String("show") && !lintCommand)
+    const bool previewCommand = command == QLatin1String("preview");
+    if (command != QLatin1String("check") && command != QLatin1String("show") && !lintCommand
+        && !previewCommand)
         return usageError(QStringLiteral("unknown command \"%1\"").arg(command));
     if (parser.isSet(strictOption) && !lintCommand)
         return usageError(QStringLiteral("--strict goes with lint"));
+    if (parser.isSet(csvOption) && !previewCommand)
+        return usageError(QStringLiteral("--csv goes with preview"));
 
     int axes = 0; // 0: each file's header decides
     if (parser.isSet(axesOption)) {
@@ -314,8 +329,10 @@ int CliRunner::run(const QStringList &arguments)
         return lintCommand ? lint(words, axes, parser.isSet(strictOption)) : check(words, axes);
     }
     if (words.size() != 1)
-        return usageError(QStringLiteral("show takes exactly one FILE, %1 given").arg(words.size()));
-    return show(words.first(), axes);
+        return usageError(
+            QStringLiteral("%1 takes exactly one FILE, %2 given").arg(command).arg(words.size()));
+    return previewCommand ? preview(words.first(), axes, parser.isSet(csvOption))
+                          : show(words.first(), axes);
 }
 
 bool CliRunner::setUpLine(const LinkOptions &options, int *code)
@@ -466,4 +483,65 @@ int CliRunner::lint(const QStringList &files, int axes, bool strict)
     }
     m_out.flush();
     return code;
+}
+
+int CliRunner::preview(const QString &file, int axes, bool csv)
+{
+    Loaded loaded;
+    if (!load(file, axes, loaded))
+        return Refused;
+
+    const int axisCount = loaded.result.axisCount;
+    const MotionPreview::Result r = MotionPreview::run(m_ctx.catalogue, axisCount, loaded.result.steps);
+    auto seconds = [](double t) { return QString::number(t, 'f', 3); };
+    auto label = [](int step) { return ProgramDocument::stepLabel(step + 1); };
+    auto letter = [](int axis) { return QChar(u'A' + axis); };
+
+    if (csv) {
+        // Each row is a point of the chart: the positions when the step starts.
+        m_out << "time,step";
+        for (int a = 0; a < axisCount; ++a)
+            m_out << ',' << letter(a);
+        m_out << '\n';
+        std::array<double, MotionPreview::kMaxAxes> at = r.startPosition;
+        for (const MotionPreview::ExecutedStep &e : r.executed) {
+            m_out << seconds(e.start) << ',' << label(e.step);
+            for (int a = 0; a < axisCount; ++a)
+                m_out << ',' << NumberText::shortest(at[a]);
+            m_out << '\n';
+            at = e.endPosition;
+        }
+        m_out.flush();
+        return Success;
+    }
+
+    m_out << "cycle time: " << seconds(r.cycleTime) << " s\n";
+    for (const MotionPreview::ExecutedStep &e : r.executed)
+        m_out << "step " << label(e.step) << "  " << seconds(e.start) << " s\n";
+    m_out << "end position:";
+    for (int a = 0; a < axisCount; ++a)
+        m_out << (a == 0 ? " " : ", ") << letter(a) << ' ' << NumberText::shortest(r.endPosition[a]);
+    m_out << '\n';
+    switch (r.stopReason) {
+    case MotionPreview::StopReason::ProgramEnd:
+        m_out << "stop: program end, U99: in step " << label(r.stopStep) << '\n';
+        break;
+    case MotionPreview::StopReason::PastLastStep:
+        if (r.stopStep < 0)
+            m_out << "stop: the program has no steps\n";
+        else
+            m_out << "stop: past the last step, after step " << label(r.stopStep) << '\n';
+        break;
+    case MotionPreview::StopReason::StepBudget:
+        m_out << "stop: step budget of " << r.executed.size() << " steps used; ";
+        if (r.repeatStep < 0)
+            m_out << "no repetition found: a counted loop runs longer, the program may yet end\n";
+        else
+            m_out << "repeats forever from step " << label(r.repeatStep) << ", every "
+                  << seconds(r.repeatPeriod) << " s (" << r.repeatLength
+                  << (r.repeatLength == 1 ? " step)\n" : " steps)\n");
+        break;
+    }
+    m_out.flush();
+    return Success;
 }

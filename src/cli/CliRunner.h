@@ -16,7 +16,7 @@ class QTextStream;
 // [arguments]" and carries out the command. Results go to `out`, errors to
 // `err`, one line each; the result of run() is the process's exit code.
 //
-// The file commands (check, show, lint) read program files exactly as File >
+// The file commands (check, show, lint, preview) read program files exactly as File >
 // Open does. The controller commands (ping, download, upload, run, stop)
 // drive the same link sessions as the editor's Communication dialogs,
 // through CliLink.
@@ -52,6 +52,9 @@ private:
     // The problems of each file, one line each; Refused when one is a
     // warning (with `strict`, any), or a file is refused.
     int lint(const QStringList &files, int axes, bool strict);
+    // The motion estimate of MotionPreview: a summary with the start time
+    // of every executed step, or with `csv` one line per executed step.
+    int preview(const QString &file, int axes, bool csv);
     // Reads one file; on refusal reports it on `err` and returns false.
     bool load(const QString &file, int axes, Loaded &loaded);
     QString helpText() const;

@@ -200,6 +200,15 @@ void TestCli::commandLine_data()
          "lintbad.txt: step 001 axis A: input jump on axis C, which this program does not have"},
         {"badcell.txt:4: "});
 
+    // preview under the default profile (100 pps, 5000 pps, 100 ms): AGO:1000
+    // from 0 is 0.298 s; with D:100:5000:200, AGO:10000 is 2.196 s.
+    row("preview: summary", {"preview", "one.txt"}, 0,
+        {"cycle time: 1.298 s", "step 000  0.000 s", "step 001  0.000 s", "step 002  0.298 s",
+         "step 003  1.298 s", "end position: A 1000", "stop: program end, U99: in step 003"}, {});
+    row("preview --csv: positions as each step starts", {"preview", "--csv", "two.txt"}, 0,
+        {"time,step,A,B", "0.000,000,0,0", "0.000,001,0,0", "0.000,002,0,0", "2.196,003,10000,-500",
+         "3.196,004,10000,-500"}, {});
+
     const QStringList usage{"velomat-cli: "};
     row("no arguments", {}, 2, {}, usage);
     row("option but no command", {"--axes", "1"}, 2, {}, usage);
