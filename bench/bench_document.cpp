@@ -47,12 +47,6 @@ void fill(FrmProg *form, int steps)
     form->setGridTact(true);
 }
 
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.at(v.size() / 2);
-}
-
 } // namespace
 
 int main(int argc, char **argv)

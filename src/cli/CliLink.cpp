@@ -37,16 +37,27 @@ CliLink::CliLink(AppContext &ctx, QIODevice &outDevice, QTextStream &out, QTextS
 
 CliLink::~CliLink() = default;
 
+namespace {
+
+// Runs the event loop until the session or job is idle again.
+template <typename Work>
+void waitUntilIdle(Work &work)
+{
+    if (!work.busy())
+        return;
+    QEventLoop loop;
+    QObject::connect(&work, &Work::busyChanged, &loop, [&loop](bool busy) {
+        if (!busy)
+            loop.quit();
+    });
+    loop.exec();
+}
+
+} // namespace
+
 int CliLink::await(LinkSession &session)
 {
-    if (session.busy()) {
-        QEventLoop loop;
-        QObject::connect(&session, &LinkSession::busyChanged, &loop, [&loop](bool busy) {
-            if (!busy)
-                loop.quit();
-        });
-        loop.exec();
-    }
+    waitUntilIdle(session);
     return report(session);
 }
 
@@ -57,14 +68,7 @@ int CliLink::report(const LinkSession &session)
 
 int CliLink::await(ChannelJob &job)
 {
-    if (job.busy()) {
-        QEventLoop loop;
-        QObject::connect(&job, &ChannelJob::busyChanged, &loop, [&loop](bool busy) {
-            if (!busy)
-                loop.quit();
-        });
-        loop.exec();
-    }
+    waitUntilIdle(job);
     m_log << job.log();
     return report(job.result());
 }

@@ -428,20 +428,26 @@ bool CliRunner::load(const QString &file, int axes, Loaded &loaded)
     return true;
 }
 
-int CliRunner::check(const QStringList &files, int axes)
+int CliRunner::eachFile(const QStringList &files, int axes,
+                        const std::function<bool(const QString &, const Loaded &)> &take)
 {
     int code = Success;
     for (const QString &file : files) {
         Loaded loaded;
-        if (!load(file, axes, loaded)) {
+        if (!load(file, axes, loaded) || !take(file, loaded))
             code = Refused;
-            continue;
-        }
-        m_out << file << ": ok, " << loaded.result.steps.size() << " steps, "
-              << loaded.result.axisCount << " axes\n";
     }
     m_out.flush();
     return code;
+}
+
+int CliRunner::check(const QStringList &files, int axes)
+{
+    return eachFile(files, axes, [this](const QString &file, const Loaded &loaded) {
+        m_out << file << ": ok, " << loaded.result.steps.size() << " steps, " << loaded.result.axisCount
+              << " axes\n";
+        return true;
+    });
 }
 
 int CliRunner::show(const QString &file, int axes)
@@ -463,13 +469,8 @@ int CliRunner::show(const QString &file, int axes)
 
 int CliRunner::lint(const QStringList &files, int axes, bool strict)
 {
-    int code = Success;
-    for (const QString &file : files) {
-        Loaded loaded;
-        if (!load(file, axes, loaded)) {
-            code = Refused;
-            continue;
-        }
+    return eachFile(files, axes, [this, strict](const QString &file, const Loaded &loaded) {
+        bool clean = true;
         const QList<ProgramProblems::Problem> problems = ProgramProblems::find(
             m_ctx.catalogue, loaded.result.axisCount, loaded.result.steps, m_ctx.run.langIni);
         for (const ProgramProblems::Problem &p : problems) {
@@ -478,11 +479,10 @@ int CliRunner::lint(const QStringList &files, int axes, bool strict)
                 m_out << " axis " << p.axisLetter();
             m_out << ": " << p.text << '\n';
             if (strict || p.severity == ProgramProblems::Severity::Warning)
-                code = Refused;
+                clean = false;
         }
-    }
-    m_out.flush();
-    return code;
+        return clean;
+    });
 }
 
 int CliRunner::preview(const QString &file, int axes, bool csv)

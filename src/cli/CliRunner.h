@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 
 class QIODevice;
 class QTextStream;
@@ -47,6 +49,10 @@ private:
     struct Loaded;
     struct LinkOptions;
 
+    // Reads each file as File > Open does and hands each one read to
+    // `take`; Refused when a file was refused or `take` said no.
+    int eachFile(const QStringList &files, int axes,
+                 const std::function<bool(const QString &, const Loaded &)> &take);
     int check(const QStringList &files, int axes);
     int show(const QString &file, int axes);
     // The problems of each file, one line each; Refused when one is a

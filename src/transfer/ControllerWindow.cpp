@@ -251,17 +251,27 @@ int ControllerWindow::oneChannel()
     return channels.first();
 }
 
-void ControllerWindow::downloadActive()
+int ControllerWindow::channelAndProgram(QList<ProgStep> *steps, QString *name, int *axes)
 {
     if (busy())
-        return;
+        return 0;
     const int channel = oneChannel();
+    if (channel && !m_host.activeProgram(steps, name, axes)) {
+        inform(text("Mes018"));
+        return 0;
+    }
+    return channel;
+}
+
+void ControllerWindow::downloadActive()
+{
     QList<ProgStep> steps;
     QString name;
     int axes = 0;
+    const int channel = channelAndProgram(&steps, &name, &axes);
     if (!channel)
         return;
-    if (!m_host.activeProgram(&steps, &name, &axes) || steps.isEmpty())
+    if (steps.isEmpty())
         return inform(text("Mes018"));
     const QString now = m_table->item(channel - 1, 1)->text();
     const QString question = text("Mes003").arg(name).arg(steps.size()).arg(Channel::text(channel), now);
@@ -277,17 +287,11 @@ void ControllerWindow::downloadActive()
 
 void ControllerWindow::compareActive()
 {
-    if (busy())
-        return;
-    const int channel = oneChannel();
     QList<ProgStep> steps;
     QString name;
     int axes = 0;
-    if (!channel)
-        return;
-    if (!m_host.activeProgram(&steps, &name, &axes))
-        return inform(text("Mes018"));
-    compare(channel, steps, name, axes);
+    if (const int channel = channelAndProgram(&steps, &name, &axes))
+        compare(channel, steps, name, axes);
 }
 
 void ControllerWindow::compareFile()

@@ -80,6 +80,9 @@ private:
     void compare(int channel, const QList<ProgStep> &program, const QString &name, int axes);
     void control(bool start);
     int oneChannel();
+    // The one channel selected and the active program (0, after telling
+    // the user why, when either is missing, or while work runs).
+    int channelAndProgram(QList<ProgStep> *steps, QString *name, int *axes);
 
     AppContext &m_ctx;
     Host m_host;

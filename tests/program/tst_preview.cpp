@@ -2,6 +2,7 @@
 #include "program/Catalogue.h"
 #include "program/MotionPreview.h"
 #include "program/ProgramFile.h"
+#include "support/ProgramLines.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -77,15 +78,7 @@ void TestPreview::initTestCase()
 
 QList<ProgStep> TestPreview::steps(int axes, const QStringList &lines) const
 {
-    QList<ProgStep> result;
-    for (const QString &line : lines) {
-        ProgStep step;
-        QString why;
-        if (!ProgramFile::readStepLine(m_catalogue, line, axes, &step, &why))
-            qFatal("test program line %s refused: %s", qPrintable(line), qPrintable(why));
-        result << step;
-    }
-    return result;
+    return programSteps(m_catalogue, axes, lines);
 }
 
 // Executed steps as "step@start" (up to 16 of them), the cycle time, the end

@@ -2,6 +2,7 @@
 #include "program/Catalogue.h"
 #include "program/ProgramFile.h"
 #include "program/ProgramProblems.h"
+#include "support/ProgramLines.h"
 
 #include <QtTest>
 
@@ -33,15 +34,7 @@ void TestProblems::initTestCase()
 
 QList<ProgStep> TestProblems::steps(int axes, const QStringList &lines) const
 {
-    QList<ProgStep> result;
-    for (const QString &line : lines) {
-        ProgStep step;
-        QString why;
-        if (!ProgramFile::readStepLine(m_catalogue, line, axes, &step, &why))
-            qFatal("test program line %s refused: %s", qPrintable(line), qPrintable(why));
-        result << step;
-    }
-    return result;
+    return programSteps(m_catalogue, axes, lines);
 }
 
 void TestProblems::problems_data()
