@@ -1,6 +1,7 @@
 #include "MDIFormMain.h"
 
 #include "CommunicationMenu.h"
+#include "DocumentActions.h"
 #include "FileDrop.h"
 #include "LanguageMenu.h"
 #include "MenuParts.h"
@@ -109,12 +110,12 @@ void MDIFormMain::buildMenus()
         updateMenus();
         m_recent->fill();
     });
-    m_mnuFileNew = parts.addItem(m_mnuFile, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
+    QAction *mnuFileNew = parts.addItem(m_mnuFile, QStringLiteral("mnuFileNew"), u16(u"新規作成(&N)..."),
                            QStringLiteral("Cap014"), QKeySequence(Qt::CTRL | Qt::Key_N));
-    connect(m_mnuFileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
-    m_mnuFileOpen = parts.addItem(m_mnuFile, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
+    connect(mnuFileNew, &QAction::triggered, this, [this] { makeNewForm(m_ctx.run.axisNum); });
+    QAction *mnuFileOpen = parts.addItem(m_mnuFile, QStringLiteral("mnuFileOpen"), u16(u"開く(&O)..."),
                             QStringLiteral("Cap015"), QKeySequence(Qt::CTRL | Qt::Key_O));
-    connect(m_mnuFileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
+    connect(mnuFileOpen, &QAction::triggered, this, &MDIFormMain::openProgram);
     m_recent = new RecentMenu(m_ctx, m_mnuFile->menu(), [this](const QString &path) { openProgramFile(path); },
                               this);
     m_mnuFileClose = parts.addItem(m_mnuFile, QStringLiteral("mnuFileClose"), u16(u"閉じる(&C)"),
@@ -127,14 +128,16 @@ void MDIFormMain::buildMenus()
     m_mnuFileSaveAs = parts.addItem(m_mnuFile, QStringLiteral("mnuFileSaveAs"),
                               u16(u"名前を付けて保存(&A)..."), QStringLiteral("Cap018"));
     onActiveForm(m_mnuFileSaveAs, [this](FrmProg &form) { saveProgram(&form, true); });
+    m_documentActions = new DocumentActions(m_ctx, parts, m_mnuFile, [this] { return activeForm(); },
+                                            [this]() -> FileDialogs & { return *m_fileDialogs; }, this);
     m_mnuLine2 = parts.addSeparator(m_mnuFile, QStringLiteral("mnuLine2"));
     m_mnuFilePara = parts.addItem(m_mnuFile, QStringLiteral("mnuFilePara"), u16(u"ﾊﾟﾗﾒｰﾀ設定..."),
                             QStringLiteral("Cap016"));
     connect(m_mnuFilePara, &QAction::triggered, this, &MDIFormMain::editParameters);
     parts.addSeparator(m_mnuFile, QStringLiteral("mnuLine3"));
-    m_mnuFileEnd = parts.addItem(m_mnuFile, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
+    QAction *mnuFileEnd = parts.addItem(m_mnuFile, QStringLiteral("mnuFileEnd"), u16(u"終了(&X)"),
                            QStringLiteral("Cap013"));
-    connect(m_mnuFileEnd, &QAction::triggered, this, &QWidget::close);
+    connect(mnuFileEnd, &QAction::triggered, this, &QWidget::close);
 
     m_mnuEdit = parts.addMenu(QStringLiteral("mnuEdit"), u16(u"編集(&E)"), QStringLiteral("Cap010"));
     m_mnuEditUndo = parts.addItem(m_mnuEdit, QStringLiteral("mnuEditUndo"), u16(u"元に戻す(&U)"),
@@ -161,12 +164,12 @@ void MDIFormMain::buildMenus()
     // undo, redo and paste keep their keys, so that deleting the last step
     // can be undone and an empty program can receive steps.
     addActions({m_mnuEditUndo, m_mnuEditRedo, m_mnuEditPaste});
-    m_mnuCut = parts.addItem(m_mnuEdit, QStringLiteral("mnuCut"), u16(u"削除(&D)"),
+    QAction *mnuCut = parts.addItem(m_mnuEdit, QStringLiteral("mnuCut"), u16(u"削除(&D)"),
                        QStringLiteral("Cap007"), QKeySequence(Qt::SHIFT | Qt::Key_Delete));
-    onActiveForm(m_mnuCut, [](FrmProg &form) { form.deleteStep(); });
-    m_mnuInsert = parts.addItem(m_mnuEdit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
+    onActiveForm(mnuCut, [](FrmProg &form) { form.deleteStep(); });
+    QAction *mnuInsert = parts.addItem(m_mnuEdit, QStringLiteral("mnuInsert"), u16(u"挿入(&I)"),
                           QStringLiteral("Cap019"), QKeySequence(Qt::SHIFT | Qt::Key_Insert));
-    onActiveForm(m_mnuInsert, [](FrmProg &form) { form.insertStep(); });
+    onActiveForm(mnuInsert, [](FrmProg &form) { form.insertStep(); });
 
     m_mnuDisp = parts.addMenu(QStringLiteral("mnuDisp"), u16(u"表示(&V)"), QStringLiteral("Cap008"));
     m_mnuDispCmd = parts.addItem(m_mnuDisp, QStringLiteral("mnuDispCmd"), u16(u"コマンド表(&M)"),
@@ -240,6 +243,7 @@ void MDIFormMain::updateMenus()
     m_mnuEditCopy->setEnabled(hasSteps);
     m_mnuEditPaste->setEnabled(form && m_clipboardHasText);
     m_comm->updateItems(hasSteps, port);
+    m_documentActions->updateItems(form != nullptr);
     m_mnuWindow->setEnabled(form != nullptr);
 }
 

@@ -18,6 +18,7 @@ class ProblemsPanel;
 class ProgramFiles;
 class FrmCmd;
 class CommunicationMenu;
+class DocumentActions;
 class FrmProg;
 class QAction;
 class QMdiArea;
@@ -112,15 +113,12 @@ private:
 
     // The menus (their menu actions) and items, in menu order.
     QAction *m_mnuFile = nullptr;
-    QAction *m_mnuFileNew = nullptr;
-    QAction *m_mnuFileOpen = nullptr;
     RecentMenu *m_recent = nullptr; // File > Open Recent
     QAction *m_mnuFileClose = nullptr;
     QAction *m_mnuFileSave = nullptr;
     QAction *m_mnuFileSaveAs = nullptr;
     QAction *m_mnuLine2 = nullptr;
     QAction *m_mnuFilePara = nullptr;
-    QAction *m_mnuFileEnd = nullptr;
     QAction *m_mnuEdit = nullptr;
     QAction *m_mnuEditUndo = nullptr;
     QAction *m_mnuEditRedo = nullptr;
@@ -128,11 +126,10 @@ private:
     QAction *m_mnuEditCopy = nullptr;
     QAction *m_mnuEditPaste = nullptr;
     bool m_clipboardHasText = false; // read when the clipboard changes, not at every menu update
-    QAction *m_mnuCut = nullptr;
-    QAction *m_mnuInsert = nullptr;
     QAction *m_mnuDisp = nullptr;
     QAction *m_mnuDispCmd = nullptr;
     CommunicationMenu *m_comm = nullptr;
+    DocumentActions *m_documentActions = nullptr; // print, print preview, PDF
     QAction *m_mnuComm = nullptr;
     QAction *m_mnuWindow = nullptr;
     QAction *m_focusSwitch = nullptr;

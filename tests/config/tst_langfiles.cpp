@@ -47,7 +47,8 @@ const KeyRange kKeys[] = {
     {"Compare", "Mes", 1, 2, 3},       {"dlgDown", "Cap", 6, 6, 3},
     {"dlgDown", "Mes", 5, 7, 3},       {"ProblemsPanel", "Title", 1, 1, 3},
     {"ProblemsPanel", "Cap", 1, 3, 3}, {"ProblemsPanel", "Mes", 1, 2, 3},
-    {"Backup", "Mes", 1, 18, 3},       {"Problems", "Mes", 1, 8, 3},
+    {"Backup", "Mes", 1, 18, 3},       {"MDIFormMain", "Cap", 26, 29, 3},
+    {"Print", "Mes", 1, 7, 3},       {"Problems", "Mes", 1, 8, 3},
 };
 
 } // namespace
