@@ -5,6 +5,7 @@
 #include "program/FileDialogs.h"
 #include "program/ProgramDocument.h"
 #include "ui/FrmProg.h"
+#include "ui/PreviewWindow.h"
 #include "ui/ProgramPrint.h"
 
 #include <QAction>
@@ -39,6 +40,40 @@ DocumentActions::DocumentActions(AppContext &ctx, const MenuParts &parts, QActio
                                  QStringLiteral("Cap028"));
     connect(pdf, &QAction::triggered, this, &DocumentActions::exportPdf);
     m_items = {print, preview, pdf};
+}
+
+void DocumentActions::addPreviewItem(const MenuParts &parts, QAction *viewMenu)
+{
+    QAction *preview = parts.addItem(viewMenu, QStringLiteral("mnuDispPreview"),
+                                     QString::fromUtf16(u"動作プレビュー(&M)..."), QStringLiteral("Cap029"));
+    connect(preview, &QAction::triggered, this, &DocumentActions::showPreview);
+    m_items << preview;
+}
+
+void DocumentActions::follow(FrmProg *form)
+{
+    if (m_preview)
+        m_preview->follow(form ? form->document() : nullptr, form ? form->getAxis() : 1);
+}
+
+void DocumentActions::showPreview()
+{
+    FrmProg *form = m_active();
+    if (!form)
+        return;
+    if (!m_preview) {
+        m_preview = new PreviewWindow(m_ctx.catalogue, m_ctx.run.langIni, m_window);
+        m_preview->setAttribute(Qt::WA_DeleteOnClose);
+        // A step chosen in the chart is selected in the document's grid.
+        connect(m_preview, &PreviewWindow::stepChosen, this, [this](int row) {
+            if (FrmProg *active = m_active())
+                active->selectCell(row, 1);
+        });
+    }
+    follow(form);
+    m_preview->show();
+    m_preview->raise();
+    m_preview->activateWindow();
 }
 
 void DocumentActions::updateItems(bool hasDocument)

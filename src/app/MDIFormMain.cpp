@@ -180,6 +180,7 @@ void MDIFormMain::buildMenus()
         setMenuDispCmd(m_mnuDispCmd->isChecked());
     });
     m_problems = ProblemsPanel::dock(m_ctx.catalogue, m_ctx.run.langIni, this, m_mnuDisp->menu());
+    m_documentActions->addPreviewItem(parts, m_mnuDisp);
     connect(m_problems, &ProblemsPanel::cellChosen, this, [this](int row, int column) {
         if (FrmProg *form = activeForm()) {
             form->selectCell(row, column);
@@ -344,6 +345,7 @@ void MDIFormMain::followActiveProgram()
     FrmProg *form = activeForm();
     if (m_problems)
         m_problems->follow(form ? form->document() : nullptr, form ? form->getAxis() : 1);
+    m_documentActions->follow(form);
 }
 
 void MDIFormMain::setCloseMenu()

@@ -685,3 +685,17 @@ void ProgramDocument::setMarks(const QList<Mark> &marks)
     if (first <= last)
         emit dataChanged(index(first, 0), index(last, columnCount() - 1), {MarkRole, Qt::ToolTipRole});
 }
+
+QList<QMetaObject::Connection> ProgramDocument::watchEdits(QObject *context, const std::function<void()> &edited)
+{
+    return {connect(this, &QAbstractItemModel::dataChanged, context,
+                    [edited](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                        // The marks changing is no change of the program.
+                        if (!roles.contains(MarkRole))
+                            edited();
+                    }),
+            connect(this, &QAbstractItemModel::modelReset, context, edited),
+            connect(this, &QAbstractItemModel::rowsInserted, context, edited),
+            connect(this, &QAbstractItemModel::rowsRemoved, context, edited),
+            connect(this, &ProgramDocument::stepCountChanged, context, edited)};
+}

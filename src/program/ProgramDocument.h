@@ -3,6 +3,7 @@
 #include "ProgCell.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
 
 #include <functional>
@@ -195,6 +196,10 @@ public:
         QString text;
     };
     void setMarks(const QList<Mark> &marks);
+    // Calls `edited` in `context` after every change of the program (its
+    // cells, steps or step count; not its marks). The connections, so that
+    // a view that follows another document can undo them.
+    QList<QMetaObject::Connection> watchEdits(QObject *context, const std::function<void()> &edited);
     // The text of the mark on that cell; empty for none.
     QString markAt(int row, int axis) const { return m_marks.value({row, axis}); }
 

@@ -78,17 +78,7 @@ void ProblemsPanel::follow(ProgramDocument *document, int axes)
     m_document = document;
     m_axes = axes;
     if (document) {
-        const auto later = [this] { m_pause.start(); };
-        m_watch << connect(document, &QAbstractItemModel::dataChanged, this,
-                           [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
-                               // Its own marks changing is no change of the program.
-                               if (!roles.contains(ProgramDocument::MarkRole))
-                                   m_pause.start();
-                           })
-                << connect(document, &QAbstractItemModel::modelReset, this, later)
-                << connect(document, &QAbstractItemModel::rowsInserted, this, later)
-                << connect(document, &QAbstractItemModel::rowsRemoved, this, later)
-                << connect(document, &ProgramDocument::stepCountChanged, this, later);
+        m_watch = document->watchEdits(this, [this] { m_pause.start(); });
     }
     checkNow();
 }

@@ -49,6 +49,8 @@ const KeyRange kKeys[] = {
     {"ProblemsPanel", "Cap", 1, 3, 3}, {"ProblemsPanel", "Mes", 1, 2, 3},
     {"Backup", "Mes", 1, 18, 3},       {"MDIFormMain", "Cap", 26, 29, 3},
     {"Print", "Mes", 1, 7, 3},       {"Problems", "Mes", 1, 8, 3},
+    {"Preview", "Title", 1, 2, 3},     {"Preview", "Cap", 1, 23, 3},
+    {"Preview", "Mes", 1, 15, 3},      {"Preview", "Mod", 1, 12, 3},
 };
 
 } // namespace
