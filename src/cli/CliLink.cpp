@@ -1,7 +1,6 @@
 #include "CliLink.h"
 
 #include "config/AtomicFile.h"
-#include "config/NumberText.h"
 #include "config/TextCodec.h"
 #include "link/AppContext.h"
 #include "link/Channel.h"
@@ -13,7 +12,6 @@
 #include "link/UploadSession.h"
 #include "program/ProgramDocument.h"
 #include "program/ProgramFile.h"
-#include "program/SendText.h"
 #include "program/StepDiff.h"
 
 #include <QEventLoop>
@@ -184,27 +182,22 @@ int CliLink::download(const QList<ProgStep> &steps, int channel, int axes, bool 
     if (code != Success || !verify)
         return code;
 
-    UploadSession upload(m_ctx);
-    upload.open(channel);
-    code = await(upload);
-    if (code == Success) {
-        upload.start(channel);
-        code = await(upload);
-    }
-    keepLog(upload);
+    // The channel read back and compared, as the download dialog's verify
+    // does; the first difference is reported.
+    CompareSession compare(m_ctx);
+    compare.start(channel, steps, axes);
+    code = await(compare);
     if (code != Success)
         return code;
-    const QList<ProgStep> back = upload.steps(axes);
-    const qsizetype n = std::max(steps.size(), back.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const QString sent = i < steps.size() ? SendText::step(m_ctx.catalogue, StepDiff::normalised(steps.at(i))) : QString();
-        const QString got = i < back.size() ? SendText::step(m_ctx.catalogue, StepDiff::normalised(back.at(i))) : QString();
-        if (sent != got) {
-            m_err << "difference at step " << QString::number(i).rightJustified(3, u'0') << ": sent \""
-                  << sent << "\", read back \"" << got << "\"\n";
-            m_err.flush();
-            return Different;
-        }
+    if (!compare.equal()) {
+        const StepDiff diff(m_ctx.catalogue, compare.channelSteps(), compare.program());
+        const StepDiff::Row row = diff.differences().first();
+        const QString sent = row.right >= 0 ? diff.stepText(compare.program().at(row.right)) : QString();
+        const QString got = row.left >= 0 ? diff.stepText(compare.channelSteps().at(row.left)) : QString();
+        m_err << "difference at step " << ProgramDocument::stepLabel((row.right >= 0 ? row.right : row.left) + 1)
+              << ": sent \"" << sent << "\", read back \"" << got << "\"\n";
+        m_err.flush();
+        return Different;
     }
     m_out << "verified\n";
     m_out.flush();

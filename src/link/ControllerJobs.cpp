@@ -299,6 +299,7 @@ void CompareSession::start(int channel, const QList<ProgStep> &program, int axes
     begin();
     m_program = program;
     m_channelSteps.clear();
+    m_equal = false;
     upload(channel, [this, axes](const UploadSession &session) {
         if (!session.hasProgram()) {
             LinkSession::Result r;
@@ -308,6 +309,7 @@ void CompareSession::start(int channel, const QList<ProgStep> &program, int axes
             return;
         }
         m_channelSteps = session.steps(axes);
+        m_equal = StepDiff(m_ctx.catalogue, m_channelSteps, m_program).equal();
         finishDone();
     });
 }

@@ -167,8 +167,11 @@ public:
     void start(int channel, const QList<ProgStep> &program, int axes);
     const QList<ProgStep> &channelSteps() const { return m_channelSteps; }
     const QList<ProgStep> &program() const { return m_program; }
+    // After a compare: the channel holds the program, step for step.
+    bool equal() const { return m_equal; }
 
 private:
     QList<ProgStep> m_program;
     QList<ProgStep> m_channelSteps;
+    bool m_equal = false;
 };

@@ -47,6 +47,15 @@ void LinkSession::pass(const Passed &passed)
         emit logChanged();
 }
 
+QString LinkSession::describe(const Result &result, const Messages &messages)
+{
+    switch (result.outcome) {
+    case Outcome::ErrorReply: return messages.messageText(result.message);
+    case Outcome::NoAnswer: return messages.messageText(CommandSet::NoAnswerMessage);
+    default: return result.reason;
+    }
+}
+
 LinkSession::~LinkSession()
 {
     // Destroyed while open: the command set must not call back into views

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+class Messages;
 struct AppContext;
 
 // One operation on the controller (link check, download, upload, run
@@ -48,6 +49,11 @@ public:
     };
 
     ~LinkSession() override;
+
+    // What went wrong in a chain, in the run's language, as a view tells
+    // it: the message of an error reply or of a missing answer, else the
+    // reason the chain recorded.
+    static QString describe(const Result &result, const Messages &messages);
 
     bool isOpen() const { return m_open; }
     bool busy() const { return m_busy; }

@@ -11,7 +11,6 @@
 #include "link/UploadSession.h"
 #include "program/FileDialogs.h"
 #include "program/ProgramFile.h"
-#include "program/StepDiff.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -178,12 +177,7 @@ void ControllerWindow::follow(ChannelJob *job, std::function<void(const LinkSess
 
 QString ControllerWindow::failure(const LinkSession::Result &r) const
 {
-    switch (r.outcome) {
-    case LinkSession::Outcome::ErrorReply: return m_ctx.messages.messageText(r.message);
-    case LinkSession::Outcome::NoAnswer: return m_ctx.messages.messageText(CommandSet::NoAnswerMessage);
-    case LinkSession::Outcome::Stopped: return text("Mes020");
-    default: return r.reason;
-    }
+    return r.outcome == LinkSession::Outcome::Stopped ? text("Mes020") : LinkSession::describe(r, m_ctx.messages);
 }
 
 void ControllerWindow::inform(const QString &message, bool warning)
@@ -322,7 +316,7 @@ void ControllerWindow::compare(int channel, const QList<ProgStep> &program, cons
     follow(job, [this, job, channel, name](const LinkSession::Result &r) {
         if (!r.ok())
             return;
-        if (StepDiff(m_ctx.catalogue, job->channelSteps(), job->program()).equal())
+        if (job->equal())
             return inform(text("Mes016").arg(Channel::text(channel), name));
         auto *view = new CompareView(m_ctx.catalogue, m_ctx.run.langIni, channel, name, job->channelSteps(),
                                      job->program(), this);

@@ -7,7 +7,6 @@
 #include "config/SettingLine.h"
 #include "link/AppContext.h"
 #include "link/ControllerJobs.h"
-#include "program/StepDiff.h"
 #include "link/ChannelState.h"
 #include "link/LastChannel.h"
 #include "link/DownloadSession.h"
@@ -311,12 +310,9 @@ void dlgDown::verify()
         const clsIniFile &langIni = m_ctx.run.langIni;
         QString note;
         if (!r.ok()) {
-            note = langIni.GetINIStr(section(), QStringLiteral("Mes007")) + QStringLiteral(" ")
-                + (r.outcome == LinkSession::Outcome::NoAnswer
-                       ? m_ctx.messages.messageText(CommandSet::NoAnswerMessage)
-                   : r.outcome == LinkSession::Outcome::ErrorReply ? m_ctx.messages.messageText(r.message)
-                                                                   : r.reason);
-        } else if (StepDiff(m_ctx.catalogue, compare->channelSteps(), compare->program()).equal()) {
+            note = langIni.GetINIStr(section(), QStringLiteral("Mes007")) + u' '
+                + LinkSession::describe(r, m_ctx.messages);
+        } else if (compare->equal()) {
             m_verified = true;
             note = langIni.GetINIStr(section(), QStringLiteral("Mes005"));
         } else {

@@ -5,6 +5,7 @@
 #include "program/ProgramFile.h"
 #include "support/ScriptedDataEntry.h"
 #include "support/ScriptedPresenter.h"
+#include "support/ProgramLines.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -23,16 +24,7 @@ struct Fixture
         doc.setFileName(QStringLiteral("Program1"));
     }
 
-    static const Catalogue &catalogue()
-    {
-        static Catalogue c = [] {
-            Catalogue built;
-            built.buildCatalogue(clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
-            built.buildParamRanges();
-            return built;
-        }();
-        return c;
-    }
+    static const Catalogue &catalogue() { return englishCatalogue(); }
 
     static int cmdOf(const QString &mnemonic)
     {

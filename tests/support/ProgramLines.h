@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/clsIniFile.h"
 #include "program/Catalogue.h"
 #include "program/ProgramFile.h"
 
@@ -19,4 +20,16 @@ inline QList<ProgStep> programSteps(const Catalogue &catalogue, int axes, const 
         result << step;
     }
     return result;
+}
+
+// The catalogue of an English run, built once.
+inline const Catalogue &englishCatalogue()
+{
+    static const Catalogue catalogue = [] {
+        Catalogue built;
+        built.buildCatalogue(clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
+        built.buildParamRanges();
+        return built;
+    }();
+    return catalogue;
 }

@@ -65,16 +65,7 @@ struct Fixture
         window.follow(&doc, axes);
     }
 
-    static const Catalogue &catalogue()
-    {
-        static Catalogue c = [] {
-            Catalogue built;
-            built.buildCatalogue(clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
-            built.buildParamRanges();
-            return built;
-        }();
-        return c;
-    }
+    static const Catalogue &catalogue() { return englishCatalogue(); }
 
     MotionPreview::Result estimate(const MotionPreview::Options &options = {}) const
     {
