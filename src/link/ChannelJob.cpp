@@ -1,6 +1,7 @@
 #include "ChannelJob.h"
 
 #include "AppContext.h"
+#include "Channel.h"
 #include "DownloadSession.h"
 #include "StepList.h"
 #include "UploadSession.h"
@@ -24,6 +25,7 @@ void ChannelJob::begin()
     m_result = LinkSession::Result();
     m_log.clear();
     m_stopping = false;
+    m_channel = 0;
     if (!m_busy) {
         m_busy = true;
         m_ctx.messages.hold();
@@ -36,6 +38,8 @@ void ChannelJob::finish(const LinkSession::Result &result)
     disconnect(m_chainEnd);
     closeSessions();
     m_result = result;
+    if (result.ok())
+        m_channel = 0;
     if (m_busy) {
         m_busy = false;
         m_ctx.messages.release();
@@ -104,8 +108,20 @@ void ChannelJob::runChain(LinkSession &session, std::function<void()> start, std
     start();
 }
 
+void ChannelJob::readStates(int first, std::function<void(int, const QString &)> each, std::function<void()> then)
+{
+    readState(first, [this, first, each = std::move(each), then = std::move(then)](const QString &reply) {
+        each(first, reply);
+        if (first < Channel::kLast)
+            readStates(first + 1, each, then);
+        else
+            then();
+    });
+}
+
 void ChannelJob::readState(int channel, std::function<void(const QString &)> then)
 {
+    m_channel = channel;
     UploadSession &s = *m_upload;
     const bool open = s.isOpen();
     // Opening resets the link and asks for the state itself.
@@ -115,6 +131,7 @@ void ChannelJob::readState(int channel, std::function<void(const QString &)> the
 
 void ChannelJob::upload(int channel, std::function<void(const UploadSession &)> then)
 {
+    m_channel = channel;
     UploadSession &s = *m_upload;
     auto read = [this, &s, channel, then = std::move(then)] {
         runChain(s, [&s, channel] { s.start(channel); }, [&s, then] { then(s); });
@@ -128,6 +145,7 @@ void ChannelJob::upload(int channel, std::function<void(const UploadSession &)> 
 void ChannelJob::download(const QList<ProgStep> &steps, int channel, std::function<void()> loading,
                           std::function<void()> then)
 {
+    m_channel = channel;
     if (m_download) {
         if (m_download->isOpen()) {
             keepLog(*m_download);

@@ -35,6 +35,9 @@ public:
     // direction as the link dialogs show it, with a blank line between
     // sessions.
     const QStringList &log() const { return m_log; }
+    // The channel being worked on, or after a failure the one it failed
+    // at; 0 before the job and after it ended well.
+    int channel() const { return m_channel; }
     // Ends the job after the chain on the line (a running download or
     // upload is stopped where it is).
     void stop();
@@ -58,6 +61,10 @@ protected:
 
     // The channel's state reply, then `then`.
     void readState(int channel, std::function<void(const QString &reply)> then);
+    // The states of channels `first`..15 in turn: `each` with every reply,
+    // then `then`.
+    void readStates(int first, std::function<void(int channel, const QString &reply)> each,
+                    std::function<void()> then);
     // The channel's program, then `then` with the session that read it.
     void upload(int channel, std::function<void(const UploadSession &)> then);
     // The steps into the channel (LOAD, every step, PGWRT, REMOTE), then
@@ -82,6 +89,7 @@ private:
     QMetaObject::Connection m_chainEnd;
     LinkSession::Result m_result;
     QStringList m_log;
+    int m_channel = 0;
     bool m_busy = false;
     bool m_stopping = false;
 };

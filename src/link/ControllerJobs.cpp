@@ -39,20 +39,14 @@ void ChannelSurvey::start()
     begin();
     m_states = QStringList(Channel::kCount, QString());
     emit progress(0, Channel::kCount);
-    read(1);
-}
-
-void ChannelSurvey::read(int channel)
-{
-    readState(channel, [this, channel](const QString &reply) {
-        m_states[channel - 1] = reply;
-        emit channelRead(channel, reply);
-        emit progress(channel, Channel::kCount);
-        if (channel < Channel::kCount)
-            read(channel + 1);
-        else
-            finishDone();
-    });
+    readStates(
+        Channel::kFirst,
+        [this](int channel, const QString &reply) {
+            m_states[channel - 1] = reply;
+            emit channelRead(channel, reply);
+            emit progress(channel, Channel::kCount);
+        },
+        [this] { finishDone(); });
 }
 
 // ---- BackupSession ----------------------------------------------------------
@@ -63,7 +57,6 @@ bool BackupSession::start(const QString &dir, int axes)
 {
     m_dir = dir;
     m_axes = axes;
-    m_channel = 0;
     m_told = 0;
     m_pending.clear();
     m_programs.clear();
@@ -80,30 +73,23 @@ bool BackupSession::start(const QString &dir, int axes)
     m_manifest.port = m_ctx.comSettings.appliedLine().device;
     m_manifest.line = LineValues::text(m_ctx.comSettings.appliedLine());
     emit progress(0, Channel::kCount);
-    readStates(1);
+    readStates(
+        Channel::kFirst,
+        [this](int channel, const QString &reply) {
+            m_manifest.channels << BackupFolder::Entry{channel, 0, {}};
+            if (ChannelState::count(reply) > 0)
+                m_pending << channel;
+        },
+        [this] {
+            emit progress(Channel::kCount - int(m_pending.size()), Channel::kCount);
+            uploadNext();
+        });
     return true;
 }
 
 LinkSession::Result BackupSession::refused(const QString &reason) const
 {
-    return refusal(BackupFolder::text(m_ctx.run.langIni, 18, "channel %1: %2").arg(m_channel).arg(reason));
-}
-
-void BackupSession::readStates(int channel)
-{
-    m_channel = channel;
-    readState(channel, [this, channel](const QString &reply) {
-        const int steps = ChannelState::count(reply);
-        m_manifest.channels << BackupFolder::Entry{channel, 0, {}};
-        if (steps > 0)
-            m_pending << channel;
-        if (channel < Channel::kCount) {
-            readStates(channel + 1);
-        } else {
-            emit progress(Channel::kCount - int(m_pending.size()), Channel::kCount);
-            uploadNext();
-        }
-    });
+    return refusal(BackupFolder::text(m_ctx.run.langIni, 18, "channel %1: %2").arg(channel()).arg(reason));
 }
 
 void BackupSession::uploadNext()
@@ -112,9 +98,9 @@ void BackupSession::uploadNext()
         writeFolder();
         return;
     }
-    m_channel = m_pending.takeFirst();
-    tellEmptyBefore(m_channel);
-    upload(m_channel, [this](const UploadSession &session) { taken(session); });
+    const int next = m_pending.takeFirst();
+    tellEmptyBefore(next);
+    upload(next, [this](const UploadSession &session) { taken(session); });
 }
 
 void BackupSession::taken(const UploadSession &session)
@@ -134,9 +120,9 @@ void BackupSession::taken(const UploadSession &session)
         return;
     }
     m_widest = std::max(m_widest, session.axisCount());
-    m_programs.insert(m_channel, session.steps(width));
-    m_told = m_channel;
-    emit channelSaved(m_channel, session.stepCount());
+    m_programs.insert(session.channel(), session.steps(width));
+    m_told = session.channel();
+    emit channelSaved(session.channel(), session.stepCount());
     emit progress(Channel::kCount - int(m_pending.size()), Channel::kCount);
     uploadNext();
 }
@@ -149,7 +135,6 @@ void BackupSession::tellEmptyBefore(int channel)
 
 void BackupSession::writeFolder()
 {
-    m_channel = 0;
     tellEmptyBefore(Channel::kLast + 1);
     const int width = m_axes > 0 ? m_axes : m_widest;
     m_manifest.axes = width;
@@ -269,8 +254,7 @@ void ChannelsUpload::next()
         finishDone();
         return;
     }
-    m_channel = m_pending.takeFirst();
-    upload(m_channel, [this](const UploadSession &session) {
+    upload(m_pending.takeFirst(), [this](const UploadSession &session) {
         emit uploaded(session);
         next();
     });

@@ -27,7 +27,6 @@ signals:
     void channelRead(int channel, const QString &reply);
 
 private:
-    void read(int channel);
     QStringList m_states;
 };
 
@@ -46,8 +45,6 @@ public:
     // lines hold. False, with the reason, when the folder cannot be made.
     bool start(const QString &dir, int axes);
     const QString &folder() const { return m_dir; }
-    // The channel being read, or the one that failed (0 for none).
-    int channel() const { return m_channel; }
     // After a backup: what was saved.
     const BackupFolder::Manifest &manifest() const { return m_manifest; }
 
@@ -56,7 +53,6 @@ signals:
     void channelSaved(int channel, int steps);
 
 private:
-    void readStates(int channel);
     void uploadNext();
     void taken(const UploadSession &session);
     void writeFolder();
@@ -66,7 +62,6 @@ private:
 
     QString m_dir;
     int m_axes = 0;
-    int m_channel = 0;
     QList<int> m_pending; // channels with a program still to read
     int m_told = 0;       // channelSaved() was emitted up to this channel
     QMap<int, QList<ProgStep>> m_programs;
@@ -126,8 +121,6 @@ public:
     explicit ChannelsUpload(AppContext &ctx, QObject *parent = nullptr);
 
     void start(const QList<int> &channels);
-    // The channel being read, or the one that failed.
-    int channel() const { return m_channel; }
 
 signals:
     void uploaded(const UploadSession &session);
@@ -136,7 +129,6 @@ private:
     void next();
     QList<int> m_pending;
     int m_total = 0;
-    int m_channel = 0;
 };
 
 // A program into one channel, then the channel's state read again.
