@@ -3,6 +3,8 @@
 #include "CliLink.h"
 #include "link/Channel.h"
 #include "link/LineValues.h"
+#include "link/NetworkPort.h"
+#include "link/PortProblem.h"
 #include "config/ControllerType.h"
 #include "config/NumberText.h"
 #include "config/Version.h"
@@ -386,6 +388,11 @@ bool CliRunner::setUpLine(const LinkOptions &options, int *code)
             return false;
         }
         device = map.device(stored);
+    }
+    if (NetworkPort::isNetwork(device) && !NetworkPort::parse(device)) {
+        *code = usageError(device + QStringLiteral(": ")
+                           + PortProblem::network(PortProblem::Network::Malformed));
+        return false;
     }
     settings.setAppliedLine(LineValues::line(device, bps, parity, data, stop));
     return true;

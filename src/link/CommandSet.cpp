@@ -15,6 +15,7 @@ CommandSet::CommandSet(SerialLink &link, Messages &messages, QObject *parent)
     connect(&link, &SerialLink::uploadLineReceived, this, &CommandSet::dispatchUploadReply);
     connect(&link, &SerialLink::replyTimedOut, this, &CommandSet::onReplyTimeout);
     connect(&link, &SerialLink::portLost, this, &CommandSet::onPortLost);
+    connect(&link, &SerialLink::openFailed, this, &CommandSet::onOpenFailed);
 }
 
 void CommandSet::attach(WaitView *wait, DownView *down, ExeView *exe, UpView *up, StepSource *steps)
@@ -54,10 +55,15 @@ void CommandSet::send(const QByteArray &command, Awaiting awaited)
     // A port lost in the write has already ended the exchange and said so.
     if (m_link.portLosses() != lostBefore)
         return;
-    // A port that cannot be opened (adapter unplugged, device in use) ends
-    // the exchange at once with its reason: waiting out the reply time-out
-    // would only blame the controller.
-    const QString reason = m_link.lastError();
+    onOpenFailed(m_link.lastError());
+}
+
+void CommandSet::onOpenFailed(const QString &reason)
+{
+    // A port that cannot be opened (adapter unplugged, device in use, a
+    // server that cannot be reached) ends the exchange at once with its
+    // reason: waiting out the reply time-out would only blame the
+    // controller.
     emit portFailed(reason);
     abandonExchange();
     showWithReason("Mes070", reason);

@@ -95,6 +95,7 @@ public:
     static int classifyUploadLine(const QByteArray &line);
     void onReplyTimeout();
     void onPortLost(const QString &reason);
+    void onOpenFailed(const QString &reason);
     // Ends the exchange: port closed, reply timer stopped, nothing awaited.
     void endExchange();
 

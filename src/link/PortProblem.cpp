@@ -107,6 +107,26 @@ QString PortProblem::lost(const QString &device, const QString &errorString, con
     return say(lang, 10, "stopped working (the system said: %1)").arg(errorString);
 }
 
+QString PortProblem::network(Network reason, const QString &detail, const clsIniFile *lang)
+{
+    static constexpr const char *kEnglish[] = {
+        "connection refused: the server is up but does not serve this port",
+        "host not found",
+        "no route to the server, or it does not answer (timed out)",
+        "in use: the server turned the connection away (it said: %1)",
+        "in use: the server closed the connection at once",
+        "the server does not speak RFC 2217 (it refused the COM port option)",
+        "the server does not answer the RFC 2217 negotiation (is it a raw TCP port?)",
+        "the server did not take the line settings (%1)",
+        "the server closed the connection",
+        "the connection failed (the system said: %1)",
+        "not a network port: give tcp://HOST:PORT or rfc2217://HOST:PORT",
+    };
+    const int number = int(reason);
+    const QString text = say(lang, number, kEnglish[number - int(Network::Refused)]);
+    return text.contains(QLatin1String("%1")) ? text.arg(detail) : text;
+}
+
 QString PortProblem::holder(const QString &device, const QString &procFolder)
 {
     const QString target = QFileInfo(device).canonicalFilePath();

@@ -33,6 +33,23 @@ public:
     static QString lost(const QString &device, const QString &errorString,
                         const clsIniFile *lang = nullptr);
 
+    // Why a serial device server cannot be reached or stopped working.
+    enum class Network {
+        Refused = 11,       // the host is up, but nothing serves the port
+        HostNotFound,       // the name does not resolve
+        NoRoute,            // no route, or no answer in time
+        InUse,              // the server turned the connection away; detail: what it said
+        InUseSilent,        // the same, without a word
+        ComPortRefused,     // the server refused the COM port option
+        NoNegotiation,      // the server did not negotiate (a raw TCP port?)
+        SettingRefused,     // the server did not take a line setting; detail: which
+        Closed,             // the server closed the connection
+        Failed,             // the connection failed; detail: what the system said
+        Malformed,          // no well-formed tcp:// or rfc2217:// port
+    };
+    static QString network(Network reason, const QString &detail = QString(),
+                           const clsIniFile *lang = nullptr);
+
     // The program that holds the device open, "velomat-cli, process 1234",
     // as far as the system lets the user see it; empty when none is seen.
     static QString holder(const QString &device, const QString &procFolder = QStringLiteral("/proc"));

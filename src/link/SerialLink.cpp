@@ -1,7 +1,8 @@
 #include "SerialLink.h"
 
-#include "DirectWrite.h"
-#include "PortProblem.h"
+#include "NetworkPort.h"
+#include "NetworkTransport.h"
+#include "SerialTransport.h"
 
 
 SerialLink::SerialLink(const SerialLine &line, QObject *parent)
@@ -11,8 +12,6 @@ SerialLink::SerialLink(const SerialLine &line, QObject *parent)
     m_timerCrLf.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &SerialLink::Timer_Timer);
     connect(&m_timerCrLf, &QTimer::timeout, this, &SerialLink::TimerCrLf_Timer);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onPortError);
 }
 
 SerialLink::~SerialLink()
@@ -21,21 +20,32 @@ SerialLink::~SerialLink()
     closePort();
 }
 
+bool SerialLink::isOpen() const
+{
+    return m_transport && m_transport->isOpen();
+}
+
 bool SerialLink::openPort()
 {
-    m_port.setPortName(m_line.device);
-    m_port.setBaudRate(m_line.baud);
-    m_port.setParity(m_line.parity);
-    m_port.setDataBits(m_line.dataBits);
-    m_port.setStopBits(m_line.stopBits);
-    if (m_line.device.isEmpty()) {
-        m_lastError = PortProblem::noPort(m_lang);
-        return false;
+    // The kind of transport follows the device; one of the right kind is
+    // kept for the next open.
+    const bool network = NetworkPort::isNetwork(m_line.device);
+    if (!m_transport || network != bool(qobject_cast<NetworkTransport *>(m_transport.get()))) {
+        if (network)
+            m_transport = std::make_unique<NetworkTransport>();
+        else
+            m_transport = std::make_unique<SerialTransport>();
+        connect(m_transport.get(), &LinkTransport::received, this, &SerialLink::receiveText);
+        connect(m_transport.get(), &LinkTransport::ready, this, &SerialLink::onReady);
+        connect(m_transport.get(), &LinkTransport::lost, this, &SerialLink::onLost);
+        connect(m_transport.get(), &LinkTransport::openFailed, this, &SerialLink::onOpenFailed);
     }
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        m_lastError = m_line.device + QStringLiteral(": ")
-            + PortProblem::diagnose(m_line.device, m_port.error(), m_port.errorString(), m_lang);
-        m_port.clearError();
+    if (auto *net = qobject_cast<NetworkTransport *>(m_transport.get()))
+        net->setTiming(intervals.connect, intervals.settle);
+    m_transport->setLanguage(m_lang);
+    if (!m_transport->open(m_line)) {
+        m_lastError = m_line.device.isEmpty() ? m_transport->error()
+                                              : m_line.device + QStringLiteral(": ") + m_transport->error();
         return false;
     }
     m_openLine = m_line;
@@ -45,14 +55,15 @@ bool SerialLink::openPort()
 void SerialLink::closePort()
 {
     m_closePending = false;
-    if (m_port.isOpen())
-        m_port.close();
+    m_replyPending = std::chrono::milliseconds(0);
+    if (m_transport && m_transport->isOpen())
+        m_transport->close();
 }
 
 void SerialLink::drain()
 {
-    if (m_port.isOpen() && m_port.bytesToWrite() > 0)
-        m_port.waitForBytesWritten(int(intervals.reply.count()));
+    if (isOpen())
+        m_transport->drain(intervals.reply);
 }
 
 void SerialLink::closeAfterDispatch()
@@ -71,26 +82,17 @@ bool SerialLink::sendText(const QByteArray &text)
     // (and may toggle the modem lines). Either way, whatever is still
     // waiting from earlier traffic is dropped, also what a device kept
     // queued across a close.
-    if (!m_port.isOpen() || !(m_openLine == m_line)) {
+    if (!isOpen() || !(m_openLine == m_line)) {
         closePort();
         if (!openPort())
             return false;
     }
-    if (m_port.bytesAvailable() > 0)
-        m_port.readAll();
-    m_port.clear(QSerialPort::Input);
+    m_transport->discardInput();
     m_rxBuffer.clear();
     m_lastError.clear();
-    // Straight to the device; what it does not take at once (or a write it
-    // refuses) goes through the port's buffer, written out by the flush.
-    const qint64 direct = qMax<qint64>(DirectWrite::write(m_port, text), 0);
-    if (direct < text.size()) {
-        const QByteArrayView rest = QByteArrayView(text).sliced(direct);
-        if (m_port.write(rest.data(), rest.size()) != rest.size()) {
-            m_lastError = m_line.device + QStringLiteral(": ") + m_port.errorString();
-            return false;
-        }
-        m_port.flush();
+    if (!m_transport->write(text)) {
+        m_lastError = m_line.device + QStringLiteral(": ") + m_transport->error();
+        return false;
     }
     emit traffic(text, false);
     return true;
@@ -158,21 +160,27 @@ void SerialLink::receiveText(const QByteArray &chunk)
 
 void SerialLink::stopTimers()
 {
+    m_replyPending = std::chrono::milliseconds(0);
     m_timer.stop();
     m_timerCrLf.stop();
 }
 
 void SerialLink::setReplyTimer(bool on)
 {
-    if (on)
-        m_timer.start(intervals.reply);
-    else
+    if (on) {
+        setReplyTimer(intervals.reply);
+    } else {
+        m_replyPending = std::chrono::milliseconds(0);
         m_timer.stop();
+    }
 }
 
 void SerialLink::setReplyTimer(std::chrono::milliseconds interval)
 {
-    m_timer.start(interval);
+    if (isOpen() && !m_transport->isReady())
+        m_replyPending = interval;
+    else
+        m_timer.start(interval);
 }
 
 void SerialLink::setCrLfTimer(bool on)
@@ -183,39 +191,29 @@ void SerialLink::setCrLfTimer(bool on)
         m_timerCrLf.stop();
 }
 
-void SerialLink::onReadyRead()
+void SerialLink::onReady()
 {
-    // The port does not signal again while this handler runs, and a line
-    // handler may keep it running for long (a message box waits for the
-    // user): what arrived meanwhile is read before returning, or it would
-    // lie unread until the next byte came.
-    // Read by the count waiting: readAll() would take a buffer of the
-    // port's whole read chunk for every reply of a few bytes.
-    while (m_port.isOpen()) {
-        const qint64 waiting = m_port.bytesAvailable();
-        if (waiting <= 0)
-            break;
-        receiveText(m_port.read(waiting));
-    }
+    // The reply timer measures the controller, not the connection.
+    if (m_replyPending.count() > 0)
+        m_timer.start(std::exchange(m_replyPending, std::chrono::milliseconds(0)));
 }
 
-void SerialLink::onPortError(QSerialPort::SerialPortError error)
+void SerialLink::onLost(const QString &reason)
 {
-    // A device that goes away while open (a USB adapter pulled out) reports
-    // a resource error, or a read or write error when it fails the next
-    // transfer; either way the port is useless from then on, and left open
-    // it would report the same error again at every turn of the event loop.
-    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
-        || error == QSerialPort::WriteError;
-    if (!lost || !m_port.isOpen())
-        return;
-    m_lastError = m_openLine.device + QStringLiteral(": ")
-        + PortProblem::lost(m_openLine.device, m_port.errorString(), m_lang);
-    const QString reason = m_lastError;
+    m_lastError = m_openLine.device + QStringLiteral(": ") + reason;
+    const QString text = m_lastError;
     ++m_portLosses;
     closePort();
-    m_port.clearError();
-    emit portLost(reason);
+    emit portLost(text);
+}
+
+void SerialLink::onOpenFailed(const QString &reason)
+{
+    m_lastError = m_openLine.device + QStringLiteral(": ") + reason;
+    const QString text = m_lastError;
+    closePort();
+    m_timer.stop();
+    emit openFailed(text);
 }
 
 void SerialLink::Timer_Timer()

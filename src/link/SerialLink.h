@@ -4,24 +4,30 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSerialPort>
 #include <QTimer>
 
 #include <chrono>
+#include <memory>
 
+class LinkTransport;
 class clsIniFile;
 
 // The serial link to the controller: sends one command text at a time,
 // collects what comes back, cuts it into reply lines at the controller's
 // line end (CR, LF or CR LF, found out when armed), and hands each line on.
-// It owns the port and the two single-shot timers that pace the link: the
-// reply timer (how long an answer may take) and the line-end timer (how long
-// the detection waits to see the whole end of the first reply).
+// It owns the transport (a local serial port, or a connection to a serial
+// device server, whichever the line's device names) and the two single-shot
+// timers that pace the link: the reply timer (how long an answer may take)
+// and the line-end timer (how long the detection waits to see the whole end
+// of the first reply).
 //
 // Every command starts from empty buffers: a send discards whatever is still
 // waiting from earlier traffic. The port stays open between the commands of
 // a chain and is closed when an exchange ends (endExchange of the command
 // set), so it is free between operations and a late answer is not received.
+// A network port is connected anew for every chain, so that other
+// workstations reach the server between operations; the reply timer starts
+// only once the connection is ready, so it measures the controller alone.
 class SerialLink : public QObject
 {
     Q_OBJECT
@@ -48,6 +54,11 @@ public:
         // The answer to PGWRT:, which the controller gives only after it
         // has written its non-volatile program memory.
         std::chrono::milliseconds programWrite{10000};
+        // A network port: how long connecting and negotiating may take, and
+        // how long a raw connection is watched for the server turning it
+        // away at once (its port taken by another client).
+        std::chrono::milliseconds connect{2000};
+        std::chrono::milliseconds settle{50};
     };
 
     // Where complete lines go: the reply handling, or the upload handling
@@ -63,13 +74,15 @@ public:
     // Sends the text as it is (callers add the line end), from empty
     // buffers. False when the port cannot be opened or the write is refused;
     // the reason is in lastError(). Nothing is signalled then: for a
-    // command that awaits an answer, the reply timer tells.
+    // command that awaits an answer, the reply timer tells. A network port
+    // still connecting keeps the text until it is ready; when it cannot be
+    // reached, openFailed tells later.
     bool sendText(const QByteArray &text);
     // Appends received bytes and hands on every complete line.
     void receiveText(const QByteArray &chunk);
     // Closes the port when it is open.
     void closePort();
-    bool isOpen() const { return m_port.isOpen(); }
+    bool isOpen() const;
     // Waits until what was written has left for the device (a command that
     // awaits no answer, before the program ends).
     void drain();
@@ -78,7 +91,8 @@ public:
     void setReplyTimer(bool on);
     void setReplyTimer(std::chrono::milliseconds interval);
     void setCrLfTimer(bool on);
-    bool replyTimerActive() const { return m_timer.isActive(); }
+    // Also while a network port is still connecting: the timer starts then.
+    bool replyTimerActive() const { return m_timer.isActive() || m_replyPending.count() > 0; }
 
     // The line-end detection, armed by each operation as it opens.
     int crLfState() const { return m_crLfState; }
@@ -117,8 +131,10 @@ signals:
     void replyTimedOut();
     // Sent (received = false) or received text, for the download log.
     void traffic(const QByteArray &text, bool received);
-    // The port went away while open (an adapter pulled out).
+    // The port went away while open (an adapter pulled out, a server gone).
     void portLost(const QString &reason);
+    // A network port could not be reached after sendText took the text.
+    void openFailed(const QString &reason);
 
 private:
     // The operation that owns the exchanges arms the detection and sets
@@ -130,14 +146,17 @@ private:
     void setRoute(Route route) { m_route = route; }
 
     bool openPort();
-    void onReadyRead();
-    void onPortError(QSerialPort::SerialPortError error);
+    void onReady();
+    void onLost(const QString &reason);
+    void onOpenFailed(const QString &reason);
     void Timer_Timer();
     void TimerCrLf_Timer();
 
     const SerialLine &m_line;
-    QSerialPort m_port;
+    std::unique_ptr<LinkTransport> m_transport;
     SerialLine m_openLine; // what the port was opened with
+    // The reply timer asked for while the transport was still opening.
+    std::chrono::milliseconds m_replyPending{0};
     QByteArray m_rxBuffer;
     int m_eolKind = Cr;
     int m_crLfState = NeverArmed;

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "LinkTransport.h"
+#include "NetworkPort.h"
+#include "TelnetComPort.h"
+
+#include <QAbstractSocket>
+#include <QTimer>
+
+#include <array>
+
+class QTcpSocket;
+
+// A serial port behind a serial device server: a TCP connection, raw or
+// with the COM port option (RFC 2217). Opening runs in the background:
+// the connection is made, then
+//  - raw: the server is given a moment to turn the client away (a server
+//    whose port is taken accepts and closes at once, often with a word);
+//  - RFC 2217: the COM port option and binary transmission are negotiated,
+//    the line settings sent and the server's answers checked.
+// Only then is the transport ready. A new connection is made at every
+// open, so that other workstations reach the server between operations.
+class NetworkTransport : public LinkTransport
+{
+    Q_OBJECT
+
+public:
+    explicit NetworkTransport(QObject *parent = nullptr);
+    ~NetworkTransport() override;
+
+    // How long an open may take in all, and how long a raw connection is
+    // watched for the server turning it away.
+    void setTiming(std::chrono::milliseconds openLimit, std::chrono::milliseconds settle)
+    {
+        m_openLimit = openLimit;
+        m_settle = settle;
+    }
+
+    bool open(const SerialLine &line) override;
+    bool isOpen() const override { return m_state != State::Closed; }
+    bool isReady() const override { return m_state == State::Ready; }
+    void close() override;
+    void discardInput() override;
+    bool write(QByteArrayView bytes) override;
+    void drain(std::chrono::milliseconds limit) override;
+
+    // What the server was asked to set the line to, as RFC 2217 numbers:
+    // baud rate, data size, parity, stop size.
+    static std::array<quint32, 4> comPortValues(const SerialLine &line);
+
+private:
+    enum class State { Closed, Connecting, Settling, Negotiating, Setting, Ready };
+
+    void onConnected();
+    void onReadyRead();
+    void onError(QAbstractSocket::SocketError error);
+    void onTimer();
+    // What came in: Telnet commands handled, the line's data returned.
+    QByteArray take(const QByteArray &bytes);
+    void handle(const TelnetComPort::Command &command);
+    void becomeReady();
+    void fail(const QString &reason);
+    bool send(QByteArrayView bytes);
+
+    State m_state = State::Closed;
+    NetworkPort m_port;
+    SerialLine m_line;
+    QTcpSocket *m_socket = nullptr;
+    TelnetComPort m_telnet;
+    QByteArray m_queue;   // written before the transport was ready
+    QByteArray m_early;   // what the server said before it was ready
+    int m_unanswered = 0; // line settings the server has not answered yet
+    QTimer m_timer;       // the open's limit, then the raw settle
+    std::chrono::milliseconds m_openLimit{2000};
+    std::chrono::milliseconds m_settle{50};
+};
+
+// One look at a network port in the background, for the settings: the
+// connection opened as the link opens it (at most 2 s), then closed.
+class NetworkProbe : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit NetworkProbe(const clsIniFile *lang, QObject *parent = nullptr);
+    void start(const SerialLine &line);
+
+signals:
+    // Ready (`ok`) or why not.
+    void finished(bool ok, const QString &reason);
+
+private:
+    NetworkTransport m_transport;
+};
