@@ -1,4 +1,5 @@
 #include "cli/CliRunner.h"
+#include "link/NetworkTransport.h"
 #include "config/ProgramFolder.h"
 
 #include <QCoreApplication>
@@ -46,5 +47,8 @@ int main(int argc, char *argv[])
     const int code = runner.run(QCoreApplication::arguments());
     out.flush();
     err.flush();
+    // A device server takes the last command (a run or stop) in full
+    // before the connection is gone.
+    NetworkTransport::awaitClosed(std::chrono::seconds(2));
     return code;
 }

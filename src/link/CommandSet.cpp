@@ -2,6 +2,8 @@
 
 #include "Channel.h"
 #include "LineValues.h"
+#include "NetworkPort.h"
+#include "PortProblem.h"
 #include "SerialLink.h"
 #include "TrafficLog.h"
 #include "program/ProgramDocument.h"
@@ -300,12 +302,17 @@ void CommandSet::onCommCheckChInfReply(const QByteArray &line)
     endExchange();
     if (!checkErrorReply(line)) {
         emit commCheckPassed();
-        // Which port and line settings answered.
+        // Which port and line settings answered; a raw TCP server keeps the
+        // line settings itself.
         m_link.closeIfPending();
+        const std::optional<NetworkPort> network = NetworkPort::parse(m_link.line().device);
+        const QString settings = network && network->protocol == NetworkPort::Protocol::Raw
+            ? PortProblem::network(PortProblem::Network::ServerLine, QString(), m_link.language())
+            : LineValues::text(m_link.line());
         m_messages.show(MsgKind::Information, MsgButtons::Ok,
                         m_messages.keyText(QStringLiteral("Mes000")) + QStringLiteral("\n\n")
                             + m_messages.keyText(QStringLiteral("Mes086"))
-                                  .arg(m_link.line().device, LineValues::text(m_link.line())));
+                                  .arg(m_link.line().device, settings));
     }
     if (m_wait)
         m_wait->closeWait();

@@ -2,9 +2,15 @@
 
 #include "PortProblem.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 
+#include <sys/socket.h>
+
 using Telnet = TelnetComPort;
+
+int NetworkTransport::s_lingering = 0;
 
 namespace {
 
@@ -79,18 +85,38 @@ void NetworkTransport::close()
     if (!socket)
         return;
     socket->disconnect(this);
-    // Whatever the server still sent is read first: a socket closed with
-    // unread data is reset, and a reset may overtake the last command.
-    socket->readAll();
-    if (socket->state() == QAbstractSocket::ConnectedState) {
-        // A graceful close lets what was written go out first; the socket
-        // goes once it is done, or after a while at the latest.
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(m_openLimit, socket, &QObject::deleteLater);
-        socket->disconnectFromHost();
-    } else {
+    if (socket->state() != QAbstractSocket::ConnectedState) {
         socket->abort();
         socket->deleteLater();
+        return;
+    }
+    // A lingering close: what was written goes out, then only the sending
+    // half is shut, and whatever the server still sends (a line state
+    // notice ...) is read until it closes its side too. Closed at once, the
+    // socket would answer such data with a reset, and a server may drop
+    // the last command on a reset: a run or stop that is never answered
+    // would be lost without a word.
+    if (socket->bytesToWrite() > 0)
+        socket->waitForBytesWritten(int(m_openLimit.count()));
+    socket->readAll();
+    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+    // Its own from now on: it may outlive this transport.
+    socket->setParent(nullptr);
+    ++s_lingering;
+    connect(socket, &QObject::destroyed, QCoreApplication::instance(), [] { --s_lingering; });
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
+    QTimer::singleShot(m_openLimit, socket, &QObject::deleteLater);
+}
+
+void NetworkTransport::awaitClosed(std::chrono::milliseconds limit)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (s_lingering > 0 && !clock.hasExpired(limit.count())) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
 

@@ -44,6 +44,11 @@ public:
     bool write(QByteArrayView bytes) override;
     void drain(std::chrono::milliseconds limit) override;
 
+    // Waits, events running, until the connections closed before have
+    // ended (at most `limit`): a program that ends right after its last
+    // command lets the server take it in full first.
+    static void awaitClosed(std::chrono::milliseconds limit);
+
     // What the server was asked to set the line to, as RFC 2217 numbers:
     // baud rate, data size, parity, stop size.
     static std::array<quint32, 4> comPortValues(const SerialLine &line);
@@ -61,6 +66,8 @@ private:
     void becomeReady();
     void fail(const QString &reason);
     bool send(QByteArrayView bytes);
+
+    static int s_lingering; // connections closing after their transport let go
 
     State m_state = State::Closed;
     NetworkPort m_port;

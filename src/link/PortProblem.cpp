@@ -121,6 +121,7 @@ QString PortProblem::network(Network reason, const QString &detail, const clsIni
         "the server closed the connection",
         "the connection failed (the system said: %1)",
         "not a network port: give tcp://HOST:PORT or rfc2217://HOST:PORT",
+        "the line settings of the server",
     };
     const int number = int(reason);
     const QString text = say(lang, number, kEnglish[number - int(Network::Refused)]);

@@ -46,6 +46,7 @@ public:
         Closed,             // the server closed the connection
         Failed,             // the connection failed; detail: what the system said
         Malformed,          // no well-formed tcp:// or rfc2217:// port
+        ServerLine,         // not a problem: the line is set in a raw TCP server
     };
     static QString network(Network reason, const QString &detail = QString(),
                            const clsIniFile *lang = nullptr);

@@ -121,6 +121,7 @@ public:
     // The run's language file, for why a port cannot be opened; English
     // words without one.
     void setLanguage(const clsIniFile *lang) { m_lang = lang; }
+    const clsIniFile *language() const { return m_lang; }
 
 signals:
     // A complete line while the upload dialog is not open.
