@@ -1,7 +1,7 @@
 #include "ComSettings.h"
 
 #include "LineValues.h"
-
+#include "NetworkPort.h"
 #include "PortProblem.h"
 #include "config/AtomicFile.h"
 #include "config/NumberText.h"
@@ -123,6 +123,17 @@ void ComSettings::scanPorts()
 
     for (int n = 1; n <= PortMap::kPortCount; ++n) {
         const QString device = m_portMap.device(n);
+        if (NetworkPort::isNetwork(device)) {
+            // Never connected here: a server that does not answer would hold
+            // the window for seconds. The settings dialog looks at it in the
+            // background.
+            const bool wellFormed = NetworkPort::parse(device).has_value();
+            m_usable[n - 1] = wellFormed;
+            m_problem[n - 1] = wellFormed
+                ? QString()
+                : PortProblem::network(PortProblem::Network::Malformed, QString(), m_lang);
+            continue;
+        }
         // Opened and closed as the link will open it; the path is used as
         // given, so a symbolic link (a simulator's, a by-id name) works.
         QSerialPort port;
@@ -187,8 +198,13 @@ void ComSettings::applyComSettings()
 {
     if (m_record.port == 0)
         return;
-    const std::array<int, 4> at = lineIndexes(m_record);
-    m_applied = LineValues::line(m_portMap.device(m_record.port), at[0], at[1], at[2], at[3]);
+    m_applied = line(m_portMap.device(m_record.port), m_record);
+}
+
+SerialLine ComSettings::line(const QString &device, const ComRecord &record)
+{
+    const std::array<int, 4> at = lineIndexes(record);
+    return LineValues::line(device, at[0], at[1], at[2], at[3]);
 }
 
 bool ComSettings::isPortUsable(int p) const

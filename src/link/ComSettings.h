@@ -58,7 +58,10 @@ public:
     bool writeComCfg(const QString &path) const;
 
     // Probes COM1..COM8 (opens and closes each mapped device) and keeps,
-    // for each, whether it can be opened and, when not, why.
+    // for each, whether it can be opened and, when not, why. A network port
+    // is not connected to (that may take seconds): a well-formed one counts
+    // as usable, since a server that is down now may be up at the next
+    // send; a malformed one does not.
     void scanPorts();
     // scanPorts, then the port from character 1 of the text (0 outside 1..8).
     void loadPortNo(const QString &text);
@@ -81,6 +84,10 @@ public:
     // Replaces the record and writes com.cfg. False when the file could not
     // be written; the record is replaced all the same.
     bool setComSettings(const ComRecord &record);
+
+    // The line for the device with the record's parameters; an index
+    // outside its list takes the default.
+    static SerialLine line(const QString &device, const ComRecord &record);
 
     // "9600,N,8,1": the words of the record's indexes.
     QString settingsText() const;

@@ -1,5 +1,7 @@
 #include "PortMap.h"
 
+#include "NetworkPort.h"
+#include "PortProblem.h"
 #include "config/AtomicFile.h"
 #include "config/ProgramFolder.h"
 #include "config/TextCodec.h"
@@ -19,6 +21,16 @@ constexpr qint64 kMaxFileBytes = 64 * 1024;
 QString resolved(const QString &path)
 {
     return path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
+}
+
+// Text `number` of the language file's [dlgComSetup] section, the English
+// words when there is no language file or it lacks the text.
+QString dialogText(const clsIniFile *langIni, int number, const char *english)
+{
+    const QString text = langIni ? langIni->GetINIStr(QStringLiteral("dlgComSetup"),
+                                                      clsIniFile::numberedKey(u"Mes", number))
+                                 : QString();
+    return text.isEmpty() ? QString::fromLatin1(english) : text;
 }
 
 } // namespace
@@ -116,6 +128,9 @@ void PortMap::lookUpDevices(const QString &byIdFolder)
                                          QDir::Name);
 
     for (int p = 1; p <= kPortCount; ++p) {
+        // A network port is no path, though one may exist by that name.
+        if (NetworkPort::isNetwork(m_devices[p - 1]))
+            continue;
         const QString target = resolved(m_devices[p - 1]);
         if (target.isEmpty())
             continue;
@@ -149,12 +164,19 @@ QStringList PortMap::identity(int port, const clsIniFile &langIni) const
 {
     if (!inRange(port))
         return {};
+    auto say = [&langIni](int number, const char *english) { return dialogText(&langIni, number, english); };
+    const QString &device = m_devices[port - 1];
+    if (NetworkPort::isNetwork(device)) {
+        const std::optional<NetworkPort> network = NetworkPort::parse(device);
+        if (!network)
+            return {PortProblem::network(PortProblem::Network::Malformed, QString(), &langIni)};
+        return {say(9, "Server: %1, TCP port %2").arg(network->host).arg(network->port),
+                network->protocol == NetworkPort::Protocol::Raw
+                    ? say(10, "Raw TCP: the line settings are those of the server "
+                              "(not set from this dialog).")
+                    : say(11, "RFC 2217: the line is set from these settings.")};
+    }
     const PortDevice &info = m_info[port - 1];
-    auto say = [&langIni](int number, const char *english) {
-        const QString text = langIni.GetINIStr(QStringLiteral("dlgComSetup"),
-                                               clsIniFile::numberedKey(u"Mes", number));
-        return text.isEmpty() ? QString::fromLatin1(english) : text;
-    };
     QStringList lines;
     QStringList adapter;
     for (const QString &part : {info.manufacturer, info.description})
@@ -176,16 +198,25 @@ QStringList PortMap::identity(int port, const clsIniFile &langIni) const
     return lines;
 }
 
-QString PortMap::deviceText(int port) const
+QString PortMap::deviceText(int port, const clsIniFile *langIni) const
 {
     if (!inRange(port))
         return QString();
+    const QString &device = m_devices[port - 1];
+    if (NetworkPort::isNetwork(device)) {
+        const std::optional<NetworkPort> network = NetworkPort::parse(device);
+        if (!network)
+            return device;
+        const QString kind = network->protocol == NetworkPort::Protocol::Raw
+            ? dialogText(langIni, 7, "serial device server, raw TCP")
+            : dialogText(langIni, 8, "serial device server, RFC 2217");
+        return device + QStringLiteral(" (") + kind + u')';
+    }
     const PortDevice &info = m_info[port - 1];
     QString about = info.description;
     if (!info.manufacturer.isEmpty() && !about.contains(info.manufacturer))
         about = about.isEmpty() ? info.manufacturer : about + QStringLiteral(", ") + info.manufacturer;
     if (about.isEmpty())
         about = info.byId;
-    const QString &device = m_devices[port - 1];
     return about.isEmpty() ? device : device + QStringLiteral(" (") + about + u')';
 }

@@ -60,12 +60,15 @@ public:
     PortDevice deviceInfo(int port) const;
 
     // The device and what is known about it, for the user:
-    // "/dev/ttyUSB0 (USB serial cable)".
-    QString deviceText(int port) const;
+    // "/dev/ttyUSB0 (USB serial cable)", or for a network port what kind it
+    // is: "rfc2217://gw:2217 (serial device server, RFC 2217)", in the
+    // language file's words when one is given.
+    QString deviceText(int port, const clsIniFile *langIni = nullptr) const;
     // What is known about the device of port 1..8, a line each, in the
     // language file's words (section [dlgComSetup]): the adapter, its
     // serial number, its USB ids and its stable name, or that the system
-    // knows nothing about it.
+    // knows nothing about it. For a network port: the server and who sets
+    // the line (the server for raw TCP, these settings for RFC 2217).
     QStringList identity(int port, const clsIniFile &langIni) const;
 
 private:

@@ -2,6 +2,8 @@
 
 #include "config/clsIniFile.h"
 #include "link/LineValues.h"
+#include "link/NetworkPort.h"
+#include "link/NetworkTransport.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -11,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -98,6 +102,26 @@ dlgComSetup::dlgComSetup(ComSettings &settings, const clsIniFile &langIni, QWidg
     select(m_optData, stored.data);
     select(m_optStop, stored.stop);
     adjustSize();
+
+    // Network ports are looked at all at once, in the background, with the
+    // line settings shown; the chosen RFC 2217 port again when they change.
+    for (int n = 1; n <= PortMap::kPortCount; ++n)
+        probe(n);
+    m_reprobe.setSingleShot(true);
+    m_reprobe.setInterval(0);
+    connect(&m_reprobe, &QTimer::timeout, this, &dlgComSetup::reprobeChosen);
+    for (QButtonGroup *group : {m_optPort, m_optBps, m_optParity, m_optData, m_optStop})
+        connect(group, &QButtonGroup::idToggled, &m_reprobe, [this](int, bool checked) {
+            if (checked)
+                m_reprobe.start();
+        });
+}
+
+dlgComSetup::~dlgComSetup()
+{
+    // Before the language copy the probes read their words from goes.
+    for (NetworkProbe *&probe : m_probes)
+        delete std::exchange(probe, nullptr);
 }
 
 QGroupBox *dlgComSetup::makeFrame(const QString &tag, const QString &caption, const QString &name,
@@ -140,7 +164,7 @@ QGroupBox *dlgComSetup::makePortFrame()
 
         // The device beside the option, and why it cannot be used: shown,
         // not only in the tooltip, so that the user sees what to fix.
-        QString about = map.deviceText(n);
+        QString about = map.deviceText(n, &m_langIni);
         const QString problem = m_settings.portProblem(n);
         if (!m_settings.isPortUsable(n))
             about += QStringLiteral(": ") + (problem.isEmpty() ? QStringLiteral("cannot be opened") : problem);
@@ -198,8 +222,67 @@ void dlgComSetup::useStableName()
     if (!m_settings.useStableName(port))
         return;
     if (auto *label = findChild<QLabel *>(QStringLiteral("lblPort%1").arg(port)))
-        label->setText(m_settings.portMap().deviceText(port));
+        label->setText(m_settings.portMap().deviceText(port, &m_langIni));
     showIdentity(port);
+}
+
+void dlgComSetup::probe(int port)
+{
+    const QString device = m_settings.portMap().device(port);
+    const std::optional<NetworkPort> network = NetworkPort::parse(device);
+    if (!network || !m_settings.isPortUsable(port))
+        return;
+    delete std::exchange(m_probes[port - 1], nullptr);
+    auto *probe = new NetworkProbe(&m_langIni, this);
+    m_probes[port - 1] = probe;
+    m_probedWith[port - 1] = ComSettings::line(device, m_work);
+    showPortState(port, text(12, "checking..."));
+    const bool raw = network->protocol == NetworkPort::Protocol::Raw;
+    connect(probe, &NetworkProbe::finished, this, [this, port, probe, raw](bool ok, const QString &reason) {
+        if (m_probes[port - 1] != probe)
+            return;
+        m_probes[port - 1] = nullptr;
+        probe->deleteLater();
+        if (!ok)
+            showPortState(port, reason);
+        else if (raw)
+            showPortState(port, text(14, "connected (the line settings are those of the server)"));
+        else
+            showPortState(port, text(13, "connected"));
+    });
+    probe->start(m_probedWith[port - 1]);
+}
+
+void dlgComSetup::reprobeChosen()
+{
+    const int port = m_work.port;
+    if (port < 1 || port > PortMap::kPortCount)
+        return;
+    const QString device = m_settings.portMap().device(port);
+    const std::optional<NetworkPort> network = NetworkPort::parse(device);
+    // A raw TCP server keeps its own line settings: nothing to look at anew.
+    if (network && network->protocol == NetworkPort::Protocol::Rfc2217
+        && ComSettings::line(device, m_work) != m_probedWith[port - 1])
+        probe(port);
+}
+
+void dlgComSetup::showPortState(int port, const QString &state)
+{
+    const QString about = m_settings.portMap().deviceText(port, &m_langIni) + QStringLiteral(": ") + state;
+    if (auto *label = findChild<QLabel *>(QStringLiteral("lblPort%1").arg(port))) {
+        label->setText(about);
+        label->setToolTip(about);
+    }
+    if (QAbstractButton *opt = m_optPort->button(port)) {
+        opt->setToolTip(about);
+        opt->setAccessibleDescription(about);
+    }
+}
+
+QString dlgComSetup::text(int number, const char *english) const
+{
+    const QString words = m_langIni.GetINIStr(section(), clsIniFile::numberedKey(u"Mes", number));
+    return words.isEmpty() ? QString::fromLatin1(english) : words;
 }
 
 void dlgComSetup::select(QButtonGroup *group, int index)

@@ -4,6 +4,7 @@
 #include "link/LineValues.h"
 #include "link/PortProblem.h"
 #include "support/FileBytes.h"
+#include "support/Ser2net.h"
 #include "transfer/dlgComSetup.h"
 
 #include <QDir>
@@ -13,12 +14,18 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <mutex>
+#include <thread>
 
 #include <cerrno>
 #include <grp.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(ComRecord)
@@ -75,6 +82,47 @@ struct Folder
     QTemporaryDir dir;
 };
 
+// The speed and stop bits a device passes through while the watch lasts,
+// as "19200,2" (a pseudo-terminal keeps no parity and always 8 data bits).
+// A serial device server sets the line only while a client is connected
+// and puts it back afterwards: the device is read in a thread of its own,
+// often enough to see a setting that lasts a few milliseconds.
+class LineWatch
+{
+public:
+    explicit LineWatch(int fd)
+        : m_thread([this, fd](std::stop_token stop) {
+              while (!stop.stop_requested()) {
+                  termios tio{};
+                  if (::tcgetattr(fd, &tio) == 0) {
+                      const std::lock_guard lock(m_mutex);
+                      m_seen.insert(text(tio));
+                  }
+                  ::usleep(100);
+              }
+          })
+    {
+    }
+    QSet<QString> seen()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_seen;
+    }
+
+private:
+    static QString text(const termios &tio)
+    {
+        const speed_t speed = cfgetospeed(&tio);
+        const int baud = speed == B4800 ? 4800 : speed == B9600 ? 9600 : speed == B19200 ? 19200
+            : speed == B38400 ? 38400 : -1;
+        return QStringLiteral("%1,%2").arg(baud).arg((tio.c_cflag & CSTOPB) ? 2 : 1);
+    }
+
+    std::mutex m_mutex;
+    QSet<QString> m_seen;
+    std::jthread m_thread; // last: stopped before the rest goes
+};
+
 ComRecord record(int port, int bps, int parity, int data, int stop)
 {
     return ComRecord{port, bps, parity, data, stop};
@@ -107,6 +155,12 @@ private slots:
     void dialogOpens();
     void dialogEdits_data();
     void dialogEdits();
+    void networkPorts_data();
+    void networkPorts();
+    void networkProbe_data();
+    void networkProbe();
+    void networkReprobe();
+    void networkClosedEarly();
 };
 
 // A port known by its stable name: what the settings dialog shows and the
@@ -546,6 +600,198 @@ void TestComSettings::dialogEdits()
     const QString device = settings.getComSettings().port == 3 ? com3.path : com2.path;
     QCOMPARE(settings.appliedLine().device, device);
     QCOMPARE(settings.appliedLine().baud, applied.section(u',', 0, 0).toInt());
+}
+
+void TestComSettings::networkPorts_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("identity");
+
+    const QString malformed = PortProblem::network(PortProblem::Network::Malformed);
+    // Nothing listens on these: the scan must not try.
+    QTest::newRow("raw TCP") << "tcp://gw.invalid:4001" << true << ""
+                             << "tcp://gw.invalid:4001 (serial device server, raw TCP)"
+                             << QStringList{"Server: gw.invalid, TCP port 4001",
+                                            "Raw TCP: the line settings are those of the server (not set "
+                                            "from this dialog)."};
+    QTest::newRow("RFC 2217") << "rfc2217://192.0.2.1:2217" << true << ""
+                              << "rfc2217://192.0.2.1:2217 (serial device server, RFC 2217)"
+                              << QStringList{"Server: 192.0.2.1, TCP port 2217",
+                                             "RFC 2217: the line is set from these settings."};
+    QTest::newRow("no port number") << "rfc2217://gw" << false << malformed << "rfc2217://gw"
+                                    << QStringList{malformed};
+    QTest::newRow("unknown scheme") << "ssh://gw:22" << false << malformed << "ssh://gw:22"
+                                    << QStringList{malformed};
+}
+
+void TestComSettings::networkPorts()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, usable);
+    QFETCH(QString, problem);
+    QFETCH(QString, text);
+    QFETCH(QStringList, identity);
+
+    Folder folder({{5, device}});
+    ComSettings settings(folder.dir.path());
+    QElapsedTimer clock;
+    clock.start();
+    settings.scanPorts();
+    QVERIFY2(clock.elapsed() < 1000, "the scan connected to the network");
+    QCOMPARE(settings.isPortUsable(5), usable);
+    QCOMPARE(settings.portProblem(5), problem);
+    QCOMPARE(settings.portMap().deviceText(5), text);
+    const clsIniFile english(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"));
+    QCOMPARE(settings.portMap().identity(5, english), identity);
+    if (usable) {
+        const clsIniFile japanese(QStringLiteral(VELOMAT_LANG_DIR "/LANG0.DAT"));
+        QVERIFY(settings.portMap().deviceText(5, &japanese).contains(QString::fromUtf16(u"サーバー")));
+    }
+}
+
+void TestComSettings::networkProbe_data()
+{
+    using Network = PortProblem::Network;
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("state"); // after the look
+    QTest::addColumn<bool>("lineSet"); // the server set the device to the dialog's settings
+
+    // The settings are 19200,E,8,2; ser2net opens the device at 9600,N,8,1.
+    QTest::newRow("raw TCP: the server's line")
+        << "raw" << "connected (the line settings are those of the server)" << false;
+    QTest::newRow("RFC 2217: the line set") << "rfc2217" << "connected" << true;
+    QTest::newRow("Telnet without the COM port option")
+        << "telnet" << PortProblem::network(Network::ComPortRefused) << false;
+    QTest::newRow("in use") << "in use" << PortProblem::network(Network::InUse, "Port already in use")
+                            << false;
+    QTest::newRow("refused") << "refused" << PortProblem::network(Network::Refused) << false;
+    QTest::newRow("no RFC 2217 answer in time")
+        << "silent" << PortProblem::network(Network::NoNegotiation) << false;
+    QTest::newRow("malformed: disabled, not looked at")
+        << "malformed" << PortProblem::network(Network::Malformed) << false;
+}
+
+void TestComSettings::networkProbe()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, state);
+    QFETCH(bool, lineSet);
+
+    Pty pty;
+    QVERIFY(!pty.path.isEmpty());
+    LineWatch watch(pty.slave);
+    Ser2net server;
+    QTcpServer silent;
+    QTcpSocket holder;
+    QString device;
+    if (kind == u"refused" || kind == u"silent") {
+        // A free port: nothing listens on it, or a server that accepts and
+        // never says a word.
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        device = QStringLiteral("%1://127.0.0.1:%2")
+                     .arg(kind == u"silent" ? "rfc2217" : "tcp")
+                     .arg(silent.serverPort());
+        if (kind == u"refused")
+            silent.close();
+    } else if (kind == u"malformed") {
+        device = QStringLiteral("tcp://127.0.0.1");
+    } else {
+        QString error;
+        const QList<Ser2net::Ports> ports = server.start({pty.path}, &error);
+        QVERIFY2(!ports.isEmpty(), qPrintable(error));
+        device = kind == u"rfc2217" ? ports[0].rfc2217
+            : kind == u"telnet"     ? ports[0].plainTelnet
+                                    : ports[0].raw;
+        if (kind == u"in use") {
+            holder.connectToHost(QHostAddress::LocalHost, quint16(device.section(u':', -1).toUInt()));
+            QVERIFY(holder.waitForConnected(2000));
+            QTest::qWait(300); // ser2net has opened the device for it
+        }
+    }
+
+    Folder folder({{4, device}});
+    QVERIFY(writeBytes(folder.file("com.cfg"), "43222\r\n"));
+    ComSettings settings(folder.dir.path());
+    settings.initComm();
+    QElapsedTimer clock;
+    clock.start();
+    dlgComSetup dlg(settings, clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
+    dlg.show();
+    QVERIFY2(clock.elapsed() < 500, "the dialog waited for the network");
+
+    auto *label = dlg.findChild<QLabel *>("lblPort4");
+    auto *option = dlg.findChild<QRadioButton *>("optPort4");
+    const QString about = settings.portMap().deviceText(4) + QStringLiteral(": ");
+    const bool looked = kind != u"malformed";
+    QCOMPARE(label->text(), about + (looked ? QStringLiteral("checking...") : state));
+    // The window goes on working while the server is looked at.
+    QString meanwhile;
+    QTimer::singleShot(100, &dlg, [&] { meanwhile = label->text(); });
+    QTRY_COMPARE_WITH_TIMEOUT(label->text(), about + state, 3000);
+    if (kind == u"silent")
+        QCOMPARE(meanwhile, about + QStringLiteral("checking..."));
+    QCOMPARE(option->isEnabled(), looked);
+    QCOMPARE(option->accessibleDescription(), label->text());
+    QCOMPARE(dlg.workingCopy(), record(4, 3, 2, 2, 2));
+    QVERIFY2(watch.seen().contains(QStringLiteral("19200,2")) == lineSet,
+             qPrintable(QStringList(watch.seen().values()).join(u' ')));
+}
+
+// The chosen RFC 2217 port is looked at again with new line settings; a
+// raw TCP one is not (the server keeps its own).
+void TestComSettings::networkReprobe()
+{
+    Pty pty, other;
+    QVERIFY(!pty.path.isEmpty() && !other.path.isEmpty());
+    LineWatch watch(pty.slave);
+    Ser2net server;
+    QString error;
+    const QList<Ser2net::Ports> ports = server.start({pty.path, other.path}, &error);
+    QVERIFY2(!ports.isEmpty(), qPrintable(error));
+    Folder folder({{2, ports[0].rfc2217}, {3, ports[1].raw}});
+    QVERIFY(writeBytes(folder.file("com.cfg"), "22121\r\n"));
+    ComSettings settings(folder.dir.path());
+    settings.initComm();
+    dlgComSetup dlg(settings, clsIniFile(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT")));
+    auto *label = dlg.findChild<QLabel *>("lblPort2");
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().endsWith(": connected"), 3000);
+    QVERIFY(watch.seen().contains(QStringLiteral("9600,1")));
+    QVERIFY(!watch.seen().contains(QStringLiteral("4800,2")));
+
+    // Two settings changed at once.
+    dlg.findChild<QRadioButton *>("optBps1")->click();
+    dlg.findChild<QRadioButton *>("optStop2")->click();
+    QTRY_VERIFY(label->text().endsWith(": checking..."));
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().endsWith(": connected"), 3000);
+    QVERIFY(watch.seen().contains(QStringLiteral("4800,2")));
+
+    // Choosing the raw TCP port looks at nothing anew.
+    auto *raw = dlg.findChild<QLabel *>("lblPort3");
+    QTRY_VERIFY_WITH_TIMEOUT(raw->text().contains(": connected"), 3000);
+    dlg.findChild<QRadioButton *>("optPort3")->click();
+    dlg.findChild<QRadioButton *>("optBps3")->click();
+    QTest::qWait(50);
+    QVERIFY(raw->text().contains(": connected"));
+}
+
+// Closed while the servers are still being looked at: nothing is left
+// behind to answer into the dialog.
+void TestComSettings::networkClosedEarly()
+{
+    QTcpServer silent;
+    QVERIFY(silent.listen(QHostAddress::LocalHost));
+    const QString device = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort());
+    Folder folder({{1, device}, {2, device}});
+    ComSettings settings(folder.dir.path());
+    settings.initComm();
+    auto dlg = std::make_unique<dlgComSetup>(settings, clsIniFile(QString()));
+    QTRY_VERIFY(silent.hasPendingConnections());
+    QVERIFY(dlg->findChild<QLabel *>("lblPort2")->text().endsWith(": checking..."));
+    dlg.reset();
+    QTest::qWait(1900); // past the probes' limit
 }
 
 QTEST_MAIN(TestComSettings)
