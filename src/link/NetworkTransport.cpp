@@ -85,6 +85,17 @@ void NetworkTransport::close()
     if (!socket)
         return;
     socket->disconnect(this);
+    // Inside one of its signals the socket is only put aside: a handler
+    // may run a nested event loop (a message box), and a socket deleted
+    // there would be used again by the signal it is still emitting.
+    if (m_handling > 0)
+        m_closed << socket;
+    else
+        letGo(socket);
+}
+
+void NetworkTransport::letGo(QTcpSocket *socket)
+{
     if (socket->state() != QAbstractSocket::ConnectedState) {
         socket->abort();
         socket->deleteLater();
@@ -108,6 +119,19 @@ void NetworkTransport::close()
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
     QTimer::singleShot(m_openLimit, socket, &QObject::deleteLater);
+}
+
+NetworkTransport::Handling::Handling(NetworkTransport *transport) : m_transport(transport)
+{
+    ++m_transport->m_handling;
+}
+
+NetworkTransport::Handling::~Handling()
+{
+    if (--m_transport->m_handling > 0)
+        return;
+    for (QTcpSocket *socket : std::exchange(m_transport->m_closed, {}))
+        m_transport->letGo(socket);
 }
 
 void NetworkTransport::awaitClosed(std::chrono::milliseconds limit)
@@ -172,6 +196,7 @@ void NetworkTransport::onConnected()
 
 void NetworkTransport::onReadyRead()
 {
+    const Handling handling(this);
     // As with a serial port: what arrives while a handler runs is read
     // before returning. A handler may close this transport, or open it
     // anew: the loop reads the socket of the moment.
@@ -273,6 +298,7 @@ void NetworkTransport::onTimer()
 
 void NetworkTransport::onError(QAbstractSocket::SocketError error)
 {
+    const Handling handling(this);
     using Network = PortProblem::Network;
     if (!m_socket)
         return;

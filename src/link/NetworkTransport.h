@@ -56,6 +56,21 @@ public:
 private:
     enum class State { Closed, Connecting, Settling, Negotiating, Setting, Ready };
 
+    // Marks a socket's signal being handled: a socket closed meanwhile is
+    // let go only once the handling is over.
+    class Handling
+    {
+    public:
+        explicit Handling(NetworkTransport *transport);
+        ~Handling();
+        Handling(const Handling &) = delete;
+        Handling &operator=(const Handling &) = delete;
+
+    private:
+        NetworkTransport *m_transport;
+    };
+
+    void letGo(QTcpSocket *socket);
     void onConnected();
     void onReadyRead();
     void onError(QAbstractSocket::SocketError error);
@@ -73,6 +88,8 @@ private:
     NetworkPort m_port;
     SerialLine m_line;
     QTcpSocket *m_socket = nullptr;
+    int m_handling = 0;          // socket signals being handled, nested
+    QList<QTcpSocket *> m_closed; // closed while one was
     TelnetComPort m_telnet;
     QByteArray m_queue;   // written before the transport was ready
     QByteArray m_early;   // what the server said before it was ready

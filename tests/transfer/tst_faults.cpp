@@ -3,6 +3,7 @@
 #include "program/ProgramDocument.h"
 #include "sim/SimController.h"
 #include "support/ScriptedPresenter.h"
+#include "support/Ser2net.h"
 #include "transfer/dlgDown.h"
 #include "link/UploadSession.h"
 #include "transfer/dlgUP.h"
@@ -30,6 +31,11 @@ struct Fault
     QString pullAt;             // the cable is pulled when this command comes
     QStringList channel1;       // what channel 1 holds for an upload
     int lfDelay = 0;            // the LF of every CR LF this many ms after the CR
+    // The controller behind a device server: "tcp", "rfc2217", "telnet"
+    // (Telnet without the COM port option), or "refused" (nothing serves
+    // the port).
+    QString via = {};
+    QString serverFault = {}; // the server killed or frozen when pullAt comes
 };
 
 SimFault at(SimFault::Action action, const char *keyword, int step, const QByteArray &reply,
@@ -57,7 +63,7 @@ std::unique_ptr<SimController> startSimulator(const Fault &fault)
         qFatal("simulator: %s", qPrintable(error));
     if (!fault.channel1.isEmpty())
         sim->setProgram(1, fault.channel1);
-    if (!fault.pullAt.isEmpty()) {
+    if (!fault.pullAt.isEmpty() && fault.serverFault.isEmpty()) {
         SimController *s = sim.get();
         QObject::connect(s, &SimController::commandReceived, s, [s, pull = fault.pullAt](const QString &c) {
             if (c == pull)
@@ -65,6 +71,36 @@ std::unique_ptr<SimController> startSimulator(const Fault &fault)
         });
     }
     return sim;
+}
+
+// Where the link reaches the simulator: its pseudo-terminal, or a real
+// ser2net in front of it, killed or frozen at the fault's command.
+QString deviceFor(const Fault &fault, SimController &sim, Ser2net &server)
+{
+    if (fault.via.isEmpty())
+        return sim.devicePath();
+    if (fault.via == QLatin1String("refused")) {
+        QTcpServer closed;
+        closed.listen(QHostAddress::LocalHost);
+        return QStringLiteral("tcp://127.0.0.1:%1").arg(closed.serverPort());
+    }
+    QString error;
+    const QList<Ser2net::Ports> ports = server.start({sim.devicePath()}, &error);
+    if (ports.isEmpty())
+        qFatal("%s", qPrintable(error));
+    if (!fault.serverFault.isEmpty()) {
+        QObject::connect(&sim, &SimController::commandReceived, &sim, [&server, fault](const QString &c) {
+            if (c != fault.pullAt)
+                return;
+            if (fault.serverFault == QLatin1String("kill"))
+                server.kill();
+            else
+                server.freeze();
+        });
+    }
+    return fault.via == QLatin1String("tcp")       ? ports.first().raw
+        : fault.via == QLatin1String("rfc2217") ? ports.first().rfc2217
+                                                : ports.first().plainTelnet;
 }
 
 // The program open in the editor while it is downloaded.
@@ -127,6 +163,21 @@ void TestFaults::matrix_data()
         << "upload" << Fault{{}, 0, "", QStringList(300, "H:A")} << "Mes001" << 1 << "uploaded line";
     QTest::newRow("an upload line of five parts")
         << "upload" << Fault{{}, 0, "", five} << "Mes001" << 1 << "uploaded line";
+    // A device server that goes away (its connections closed), goes
+    // silent, cannot be reached or does not speak RFC 2217.
+    QTest::newRow("server gone mid-download (RFC 2217)")
+        << "download" << Fault{{}, 0, "W:2", {}, 0, "rfc2217", "kill"} << "Mes055" << 4 << "";
+    QTest::newRow("server gone mid-upload (raw TCP)")
+        << "upload" << Fault{{}, 0, "UPLOAD:01", QStringList(5, "H:A"), 0, "tcp", "kill"} << "Mes055" << 4 << "";
+    QTest::newRow("server silent mid-download (raw TCP)")
+        << "download" << Fault{{}, 0, "W:2", {}, 0, "tcp", "freeze"} << "Mes006" << 4 << "no answer to W:";
+    QTest::newRow("server silent mid-upload (RFC 2217)")
+        << "upload" << Fault{{}, 0, "UPLOAD:01", QStringList(5, "H:A"), 0, "rfc2217", "freeze"} << "Mes006" << 4
+        << "no answer to ";
+    QTest::newRow("connection refused")
+        << "download" << Fault{{}, 0, "", {}, 0, "refused", ""} << "Mes070" << 4 << "tcp://127.0.0.1:";
+    QTest::newRow("the server refuses the COM port option")
+        << "download" << Fault{{}, 0, "", {}, 0, "telnet", ""} << "Mes070" << 4 << "rfc2217://127.0.0.1:";
     // An adapter that delivers the LF of CR LF late: every answer is still
     // credited to its own request, error replies included.
     const QStringList three{"W:1", "W:2", "W:3"};
@@ -163,6 +214,11 @@ void TestFaults::matrix()
     // ---- the editor's dialog -----------------------------------------------
     {
         const auto sim = startSimulator(fault);
+        Ser2net server;
+        const QString device = deviceFor(fault, *sim, server);
+        // A port that cannot be opened fails already as the dialog asks
+        // for the channel's state.
+        const bool unreachable = fault.via == QLatin1String("refused") || fault.via == QLatin1String("telnet");
         ScriptedPresenter presenter;
         presenter.hold = 30ms; // each box held open as a user would, events running
         AppContext ctx(presenter);
@@ -170,7 +226,7 @@ void TestFaults::matrix()
         ctx.setControllerType(1);
         ctx.buildRunObjects();
         SerialLine line;
-        line.device = sim->devicePath();
+        line.device = device;
         ctx.comSettings.setAppliedLine(line);
         ctx.link.intervals = {kReplyMs, 20ms, kReplyMs};
         OpenDocument open(ctx);
@@ -180,13 +236,18 @@ void TestFaults::matrix()
         if (download) {
             dlgDown dlg(ctx, open, QStringLiteral("prog.txt"));
             dlg.vFormInitialize();
+            clock.start();
             dlg.show();
             auto *cmdTx = dlg.findChild<QPushButton *>(QStringLiteral("cmdTx"));
             // The channel's state, asked for as the dialog opens, first.
-            QTRY_VERIFY(sim->commands().contains(QStringLiteral("CHINF:01")));
-            QTRY_VERIFY(cmdTx->isEnabled() && !ctx.commands.waiting());
-            clock.start();
-            cmdTx->click();
+            if (!unreachable) {
+                QTRY_VERIFY(sim->commands().contains(QStringLiteral("CHINF:01")));
+                QTRY_VERIFY(cmdTx->isEnabled() && !ctx.commands.waiting());
+                clock.start();
+                cmdTx->click();
+            } else {
+                QTRY_VERIFY(!presenter.shown.isEmpty());
+            }
             QTRY_VERIFY_WITH_TIMEOUT(!ctx.commands.waiting() && cmdTx->isEnabled(), 5000);
             QVERIFY(dlg.close());
         } else {
@@ -215,7 +276,8 @@ void TestFaults::matrix()
         QVERIFY2(clock.elapsed() < kReplyMs.count() + 1500, qPrintable(QString::number(clock.elapsed())));
         QTest::qWait(50);
         QVERIFY(!presenter.shown.isEmpty());
-        QVERIFY2(presenter.shown.first().text.startsWith(ctx.messages.keyText(message)),
+        // The message's own words, up to the reason it names.
+        QVERIFY2(presenter.shown.first().text.startsWith(ctx.messages.keyText(message).section(QStringLiteral("%1"), 0, 0)),
                  qPrintable(presenter.shown.first().text));
         QCOMPARE(open.doc.steps(), before);
         QVERIFY(!open.doc.getDirty());
@@ -225,6 +287,8 @@ void TestFaults::matrix()
     // ---- velomat-cli -------------------------------------------------------
     {
         const auto sim = startSimulator(fault);
+        Ser2net server;
+        const QString device = deviceFor(fault, *sim, server);
         QFile file(folder.filePath(QStringLiteral("prog.txt")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("AXIS=1\r\nW:1\r\nW:2\r\nW:3\r\n");
@@ -238,7 +302,7 @@ void TestFaults::matrix()
         const QStringList args = download ? QStringList{"download", "prog.txt"}
                                           : QStringList{"upload", "--axes", "1", "-o", "back.txt"};
         cli.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/velomat-cli"),
-                  args + QStringList{"--port", sim->devicePath()});
+                  args + QStringList{"--port", device});
         QSignalSpy finished(&cli, &QProcess::finished);
         QVERIFY(finished.wait(15000));
         const QStringList lines = QString::fromUtf8(cli.readAllStandardError()).split(u'\n', Qt::SkipEmptyParts);
