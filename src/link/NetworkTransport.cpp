@@ -10,7 +10,7 @@
 
 using Telnet = TelnetComPort;
 
-int NetworkTransport::s_lingering = 0;
+QList<QTcpSocket *> NetworkTransport::s_lingering;
 
 namespace {
 
@@ -72,8 +72,26 @@ bool NetworkTransport::open(const SerialLine &line)
     connect(m_socket, &QTcpSocket::errorOccurred, this, &NetworkTransport::onError);
     m_state = State::Connecting;
     m_timer.start(m_openLimit);
-    m_socket->connectToHost(m_port.host, m_port.port);
+    connectWhenFree();
     return true;
+}
+
+void NetworkTransport::connectWhenFree()
+{
+    if (m_state != State::Connecting || !m_socket)
+        return;
+    // A server serves one client at a time: the connection of the chain
+    // before must be gone first, or the server may still count it and
+    // turn this one away, or take it while it still hands the last
+    // command of the old one to the line.
+    for (QTcpSocket *old : std::as_const(s_lingering)) {
+        if (old->peerName() == m_port.host && old->peerPort() == m_port.port) {
+            connect(old, &QObject::destroyed, this, &NetworkTransport::connectWhenFree,
+                    Qt::SingleShotConnection);
+            return;
+        }
+    }
+    m_socket->connectToHost(m_port.host, m_port.port);
 }
 
 void NetworkTransport::close()
@@ -96,7 +114,9 @@ void NetworkTransport::close()
 
 void NetworkTransport::letGo(QTcpSocket *socket)
 {
-    if (socket->state() != QAbstractSocket::ConnectedState) {
+    // A socket that has just reported an error may still say it is
+    // connected while nothing is left of it.
+    if (socket->state() != QAbstractSocket::ConnectedState || !socket->isValid()) {
         socket->abort();
         socket->deleteLater();
         return;
@@ -113,12 +133,15 @@ void NetworkTransport::letGo(QTcpSocket *socket)
     ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     // Its own from now on: it may outlive this transport.
     socket->setParent(nullptr);
-    ++s_lingering;
-    connect(socket, &QObject::destroyed, QCoreApplication::instance(), [] { --s_lingering; });
+    s_lingering << socket;
+    connect(socket, &QObject::destroyed, QCoreApplication::instance(),
+            [socket] { s_lingering.removeOne(socket); });
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
-    QTimer::singleShot(m_openLimit, socket, &QObject::deleteLater);
+    // A server that keeps its side open is not waited for long: the next
+    // open waits for this one.
+    QTimer::singleShot(m_openLimit / 2, socket, &QObject::deleteLater);
 }
 
 NetworkTransport::Handling::Handling(NetworkTransport *transport) : m_transport(transport)
@@ -138,7 +161,7 @@ void NetworkTransport::awaitClosed(std::chrono::milliseconds limit)
 {
     QElapsedTimer clock;
     clock.start();
-    while (s_lingering > 0 && !clock.hasExpired(limit.count())) {
+    while (!s_lingering.isEmpty() && !clock.hasExpired(limit.count())) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

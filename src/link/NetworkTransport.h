@@ -71,6 +71,7 @@ private:
     };
 
     void letGo(QTcpSocket *socket);
+    void connectWhenFree();
     void onConnected();
     void onReadyRead();
     void onError(QAbstractSocket::SocketError error);
@@ -82,7 +83,8 @@ private:
     void fail(const QString &reason);
     bool send(QByteArrayView bytes);
 
-    static int s_lingering; // connections closing after their transport let go
+    // Connections closing after their transport let go.
+    static QList<QTcpSocket *> s_lingering;
 
     State m_state = State::Closed;
     NetworkPort m_port;

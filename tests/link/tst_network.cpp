@@ -200,8 +200,9 @@ void TestNetwork::operations()
 
     RunControlSession control(g.ctx);
     QCOMPARE(g.await(control, [&] { control.open(3); }).outcome, Outcome::Done);
-    QCOMPARE(g.await(control, [&] { control.run(3); }).outcome, Outcome::Done);
-    QTRY_VERIFY(g.sim->commands().contains(QStringLiteral("Z:03")));
+    const LinkSession::Result ran = g.await(control, [&] { control.run(3); });
+    QVERIFY2(ran.outcome == Outcome::Done, qPrintable(ran.reason));
+    QTRY_VERIFY2(g.sim->commands().contains(QStringLiteral("Z:03")), qPrintable(g.sim->commands().join(u' ')));
     QCOMPARE(g.await(control, [&] { control.stop(3); }).outcome, Outcome::Done);
     QTRY_VERIFY2(g.sim->commands().contains(QStringLiteral("U07:")), qPrintable(g.sim->commands().join(u' ')));
     QVERIFY(!g.ctx.link.isOpen());
