@@ -132,10 +132,12 @@ std::optional<QByteArray> conditionalJumpPart(QByteArrayView rest)
     const QByteArrayView what = values.at(0);
     const bool letter = what.size() == 1 && isAxisLetter(what.front());
     const auto state = number(values.at(1));
-    const auto target = field(values.at(2), 2, false);
-    if ((!letter && !number(what)) || !state || !target)
+    // The target step has at least two digits: steps 100..199 take three.
+    const auto target = number(values.at(2));
+    if ((!letter && !number(what)) || !state || !target || *target < 0 || *target > 999)
         return std::nullopt;
-    return "U02:" + what.toByteArray() + ',' + QByteArray::number(*state) + ',' + *target;
+    return "U02:" + what.toByteArray() + ',' + QByteArray::number(*state) + ','
+        + QByteArray::number(*target).rightJustified(2, '0');
 }
 
 // The counted jump "U03:03,100": two numbers.

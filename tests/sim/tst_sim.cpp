@@ -282,6 +282,7 @@ void TestSim::roundTrip_data()
     QTest::newRow("U00:") << QByteArray("U00:") << QByteArray("U00:");
     QTest::newRow("U01:") << QByteArray("U01:05") << QByteArray("U01:0005");
     QTest::newRow("U02:") << QByteArray("U02:B,1,07") << QByteArray("U02:B,1,07");
+    QTest::newRow("U02: a target past step 99") << QByteArray("U02:A,0,150") << QByteArray("U02:A,0,150");
     QTest::newRow("U03:") << QByteArray("U03:03,100") << QByteArray("U03:+003,+00000100");
     QTest::newRow("U04:") << QByteArray("U04:") << QByteArray("U04:");
     QTest::newRow("U99:") << QByteArray("U99:") << QByteArray("U99:");
