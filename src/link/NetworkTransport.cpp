@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 using Telnet = TelnetComPort;
@@ -66,6 +68,7 @@ bool NetworkTransport::open(const SerialLine &line)
     m_queue.clear();
     m_early.clear();
     m_error.clear();
+    m_readySince.invalidate();
     m_socket = new QTcpSocket(this);
     connect(m_socket, &QTcpSocket::connected, this, &NetworkTransport::onConnected);
     connect(m_socket, &QTcpSocket::readyRead, this, &NetworkTransport::onReadyRead);
@@ -106,13 +109,19 @@ void NetworkTransport::close()
     // Inside one of its signals the socket is only put aside: a handler
     // may run a nested event loop (a message box), and a socket deleted
     // there would be used again by the signal it is still emitting.
+    // The time on the line of what was written and not answered since.
+    using namespace std::chrono;
+    const milliseconds onLine = m_unansweredBytes > 0
+        ? milliseconds(m_unansweredBytes * 10 * 1000 / qMax(m_line.baud, 1)) + kLineMargin
+        : milliseconds(0);
+    m_unansweredBytes = 0;
     if (m_handling > 0)
-        m_closed << socket;
+        m_closed << Closed{socket, onLine};
     else
-        letGo(socket);
+        letGo(socket, onLine);
 }
 
-void NetworkTransport::letGo(QTcpSocket *socket)
+void NetworkTransport::letGo(QTcpSocket *socket, std::chrono::milliseconds onLine)
 {
     // A socket that has just reported an error may still say it is
     // connected while nothing is left of it.
@@ -125,12 +134,10 @@ void NetworkTransport::letGo(QTcpSocket *socket)
     // half is shut, and whatever the server still sends (a line state
     // notice ...) is read until it closes its side too. Closed at once, the
     // socket would answer such data with a reset, and a server may drop
-    // the last command on a reset: a run or stop that is never answered
-    // would be lost without a word.
+    // the last command on a reset.
     if (socket->bytesToWrite() > 0)
         socket->waitForBytesWritten(int(m_openLimit.count()));
     socket->readAll();
-    ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     // Its own from now on: it may outlive this transport.
     socket->setParent(nullptr);
     s_lingering << socket;
@@ -139,9 +146,17 @@ void NetworkTransport::letGo(QTcpSocket *socket)
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
-    // A server that keeps its side open is not waited for long: the next
-    // open waits for this one.
-    QTimer::singleShot(m_openLimit / 2, socket, &QObject::deleteLater);
+    // A command nothing answered (a run or stop) may still be on its way
+    // to the controller: a server that ends the port when the client goes
+    // may flush what it has not put on the line yet. The connection stays
+    // until the command has had its time on the line.
+    const std::chrono::milliseconds cap = m_openLimit / 2;
+    QTimer::singleShot(onLine, socket, [socket, cap] {
+        ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
+        // A server that keeps its side open is not waited for long: the
+        // next open waits for this one.
+        QTimer::singleShot(cap, socket, &QObject::deleteLater);
+    });
 }
 
 NetworkTransport::Handling::Handling(NetworkTransport *transport) : m_transport(transport)
@@ -153,8 +168,8 @@ NetworkTransport::Handling::~Handling()
 {
     if (--m_transport->m_handling > 0)
         return;
-    for (QTcpSocket *socket : std::exchange(m_transport->m_closed, {}))
-        m_transport->letGo(socket);
+    for (const Closed &closed : std::exchange(m_transport->m_closed, {}))
+        m_transport->letGo(closed.socket, closed.onLine);
 }
 
 void NetworkTransport::awaitClosed(std::chrono::milliseconds limit)
@@ -184,6 +199,7 @@ bool NetworkTransport::write(QByteArrayView bytes)
         m_queue += bytes;
         return true;
     }
+    m_unansweredBytes += bytes.size();
     return send(m_port.protocol == NetworkPort::Protocol::Rfc2217 ? Telnet::escape(bytes)
                                                                   : bytes.toByteArray());
 }
@@ -208,7 +224,12 @@ void NetworkTransport::onConnected()
     // Without it, Nagle's algorithm and the peer's delayed acknowledgement
     // hold back every short command for up to 40 ms.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    acknowledgeAtOnce();
     if (m_port.protocol == NetworkPort::Protocol::Raw) {
+        if (m_settle.count() <= 0) {
+            becomeReady();
+            return;
+        }
         m_state = State::Settling;
         m_timer.start(m_settle);
         return;
@@ -223,15 +244,46 @@ void NetworkTransport::onReadyRead()
     // As with a serial port: what arrives while a handler runs is read
     // before returning. A handler may close this transport, or open it
     // anew: the loop reads the socket of the moment.
+    acknowledgeAtOnce();
     while (m_socket && m_socket->bytesAvailable() > 0) {
         const QByteArray data = take(m_socket->readAll());
         if (data.isEmpty())
             continue;
-        if (m_state == State::Ready)
-            emit received(data);
-        else
+        if (m_state != State::Ready) {
             m_early += data;
+            continue;
+        }
+        // Kept for a while, in case the server hangs up: then it was its
+        // reason for turning the connection away.
+        if (turnedAway())
+            m_early += data.left(256 - m_early.size());
+        m_unansweredBytes = 0;
+        emit received(data);
     }
+}
+
+bool NetworkTransport::turnedAway() const
+{
+    // A word or a line of it at most: a connection that carried more was
+    // answering, and its end is a server going away.
+    return m_port.protocol == NetworkPort::Protocol::Raw && m_readySince.isValid()
+        && !m_readySince.hasExpired(kTurnAwayMs) && m_early.count('\n') + m_early.count('\r') <= 2
+        && m_early.size() < 256;
+}
+
+void NetworkTransport::acknowledgeAtOnce()
+{
+#ifdef TCP_QUICKACK
+    // A server that keeps Nagle's algorithm on holds its second small
+    // piece (the rest of a reply read in two, an answer after the
+    // negotiation) until the first is acknowledged, and a delayed
+    // acknowledgement takes some 40 ms. The system falls back to delaying
+    // now and then: set again at every read.
+    if (m_socket && m_socket->socketDescriptor() >= 0) {
+        const int on = 1;
+        ::setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
+#endif
 }
 
 QByteArray NetworkTransport::take(const QByteArray &bytes)
@@ -295,6 +347,7 @@ void NetworkTransport::becomeReady()
     m_timer.stop();
     m_state = State::Ready;
     m_early.clear();
+    m_readySince.start();
     const QByteArray queued = std::exchange(m_queue, {});
     emit ready();
     if (!queued.isEmpty() && m_state == State::Ready && !write(queued))
@@ -325,6 +378,16 @@ void NetworkTransport::onError(QAbstractSocket::SocketError error)
     using Network = PortProblem::Network;
     if (!m_socket)
         return;
+    if (m_state == State::Ready && error == QAbstractSocket::RemoteHostClosedError && turnedAway()) {
+        // A raw server whose port is taken accepts and hangs up at once
+        // with a word. Without one, it may as well have gone away.
+        m_early += m_socket->readAll();
+        const QString said = serverWords(m_early);
+        if (!said.isEmpty()) {
+            fail(PortProblem::network(Network::InUse, said, m_lang));
+            return;
+        }
+    }
     if (m_state == State::Ready) {
         const QString reason = error == QAbstractSocket::RemoteHostClosedError
             ? PortProblem::network(Network::Closed, QString(), m_lang)

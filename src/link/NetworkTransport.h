@@ -5,6 +5,7 @@
 #include "TelnetComPort.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <array>
@@ -29,7 +30,9 @@ public:
     ~NetworkTransport() override;
 
     // How long an open may take in all, and how long a raw connection is
-    // watched for the server turning it away.
+    // watched for the server turning it away before it counts as ready (0:
+    // ready at once; a server that hangs up within a moment still counts
+    // as turning it away, with what it said).
     void setTiming(std::chrono::milliseconds openLimit, std::chrono::milliseconds settle)
     {
         m_openLimit = openLimit;
@@ -70,7 +73,9 @@ private:
         NetworkTransport *m_transport;
     };
 
-    void letGo(QTcpSocket *socket);
+    void letGo(QTcpSocket *socket, std::chrono::milliseconds onLine);
+    bool turnedAway() const;
+    void acknowledgeAtOnce();
     void connectWhenFree();
     void onConnected();
     void onReadyRead();
@@ -90,11 +95,20 @@ private:
     NetworkPort m_port;
     SerialLine m_line;
     QTcpSocket *m_socket = nullptr;
-    int m_handling = 0;          // socket signals being handled, nested
-    QList<QTcpSocket *> m_closed; // closed while one was
+    int m_handling = 0; // socket signals being handled, nested
+    struct Closed
+    {
+        QTcpSocket *socket;
+        std::chrono::milliseconds onLine;
+    };
+    QList<Closed> m_closed; // closed while one was
+    qint64 m_unansweredBytes = 0; // written since the server last sent data
+    static constexpr std::chrono::milliseconds kLineMargin{50};
     TelnetComPort m_telnet;
     QByteArray m_queue;   // written before the transport was ready
-    QByteArray m_early;   // what the server said before it was ready
+    QByteArray m_early;   // what the server said before it was ready, or just after
+    QElapsedTimer m_readySince;
+    static constexpr qint64 kTurnAwayMs = 200;
     int m_unanswered = 0; // line settings the server has not answered yet
     QTimer m_timer;       // the open's limit, then the raw settle
     std::chrono::milliseconds m_openLimit{2000};

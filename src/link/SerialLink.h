@@ -56,9 +56,11 @@ public:
         std::chrono::milliseconds programWrite{10000};
         // A network port: how long connecting and negotiating may take, and
         // how long a raw connection is watched for the server turning it
-        // away at once (its port taken by another client).
+        // away (its port taken by another client) before the first command
+        // goes out. None: every chain connects anew, and a server that
+        // hangs up at once is still told apart from one that goes away.
         std::chrono::milliseconds connect{2000};
-        std::chrono::milliseconds settle{50};
+        std::chrono::milliseconds settle{0};
     };
 
     // Where complete lines go: the reply handling, or the upload handling

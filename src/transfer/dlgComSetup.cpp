@@ -171,6 +171,10 @@ QGroupBox *dlgComSetup::makePortFrame()
         auto *label = new QLabel(about, frame);
         label->setObjectName(QStringLiteral("lblPort%1").arg(n));
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // A server's reason is long: wrapped, it keeps the dialog on the
+        // screen.
+        label->setWordWrap(true);
+        label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 60);
         QString tip = about;
         const QString byId = map.deviceInfo(n).byId;
         if (!byId.isEmpty() && !about.contains(byId))
@@ -272,6 +276,12 @@ void dlgComSetup::showPortState(int port, const QString &state)
     if (auto *label = findChild<QLabel *>(QStringLiteral("lblPort%1").arg(port))) {
         label->setText(about);
         label->setToolTip(about);
+        // A longer state may take another line: the dialog grows to show it
+        // whole, never shrinks under the user's hands.
+        if (isVisible()) {
+            layout()->activate();
+            resize(size().expandedTo(sizeHint()));
+        }
     }
     if (QAbstractButton *opt = m_optPort->button(port)) {
         opt->setToolTip(about);

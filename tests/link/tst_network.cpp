@@ -305,8 +305,8 @@ void TestNetwork::cli()
         QVERIFY(finished.wait(15000));
         QVERIFY2(cli.exitCode() == 0, qPrintable(args.join(u' ') + ": " + cli.readAllStandardError()));
     }
-    QTRY_VERIFY(g.sim->commands().contains(QStringLiteral("Z:05")));
-    QTRY_VERIFY(g.sim->commands().contains(QStringLiteral("U07:")));
+    QTRY_VERIFY2(g.sim->commands().contains(QStringLiteral("Z:05")), qPrintable(g.sim->commands().join(u' ')));
+    QTRY_VERIFY2(g.sim->commands().contains(QStringLiteral("U07:")), qPrintable(g.sim->commands().join(u' ')));
     QVERIFY(QFile::exists(g.dir.filePath(QStringLiteral("back.txt"))));
 }
 
