@@ -124,6 +124,23 @@ QList<double> exchangeChain(const QString &device, int exchanges, QString *error
     return times;
 }
 
+// The link of the run on `device` at the downloads' speed.
+void useLine(AppContext &ctx, const QString &device)
+{
+    SerialLine line;
+    line.device = device;
+    line.baud = kBaud;
+    ctx.comSettings.setAppliedLine(line);
+}
+
+// The bytes both ways on the link, added up into `bytes` until the
+// connection is broken off.
+QMetaObject::Connection countTraffic(AppContext &ctx, qint64 *bytes)
+{
+    return QObject::connect(&ctx.link, &SerialLink::traffic, &ctx.link,
+                            [bytes](const QByteArray &text, bool) { *bytes += text.size(); });
+}
+
 // The whole download of `steps` into channel 1 over `device`: its seconds
 // and its ratio to the line time of the bytes it exchanged; seconds < 0,
 // with the reason, when it failed.
@@ -131,13 +148,9 @@ std::pair<double, double> download(BenchRun &bench, const QString &device, const
                                    QString *error)
 {
     AppContext &ctx = bench.ctx;
-    SerialLine line;
-    line.device = device;
-    line.baud = kBaud;
-    ctx.comSettings.setAppliedLine(line);
+    useLine(ctx, device);
     qint64 bytes = 0;
-    const QMetaObject::Connection counting = QObject::connect(
-        &ctx.link, &SerialLink::traffic, &ctx.link, [&](const QByteArray &text, bool) { bytes += text.size(); });
+    const QMetaObject::Connection counting = countTraffic(ctx, &bytes);
     ProgramDownload job(ctx);
     QEventLoop loop;
     QObject::connect(&job, &ChannelJob::finished, &loop, &QEventLoop::quit);
@@ -173,10 +186,7 @@ std::pair<double, double> downloadChain(BenchRun &bench, const QString &device, 
                                         QString *error)
 {
     AppContext &ctx = bench.ctx;
-    SerialLine line;
-    line.device = device;
-    line.baud = kBaud;
-    ctx.comSettings.setAppliedLine(line);
+    useLine(ctx, device);
     StepList program(ctx.catalogue, steps);
     DownloadSession session(ctx, program);
     QEventLoop loop;
@@ -186,8 +196,7 @@ std::pair<double, double> downloadChain(BenchRun &bench, const QString &device, 
         loop.exec();
     NetworkTransport::awaitClosed(std::chrono::milliseconds(2000));
     qint64 bytes = 0;
-    const QMetaObject::Connection counting = QObject::connect(
-        &ctx.link, &SerialLink::traffic, &ctx.link, [&](const QByteArray &text, bool) { bytes += text.size(); });
+    const QMetaObject::Connection counting = countTraffic(ctx, &bytes);
     QElapsedTimer clock;
     clock.start();
     if (session.start(1) && session.busy())
