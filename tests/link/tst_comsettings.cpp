@@ -736,10 +736,8 @@ void TestComSettings::networkProbe()
     QCOMPARE(option->isEnabled(), looked);
     QCOMPARE(option->accessibleDescription(), label->text());
     QCOMPARE(dlg.workingCopy(), record(4, 3, 2, 2, 2));
-    // The line is set only while the probe holds the connection, a moment
-    // that a watcher may miss on a busy machine: what it must never see
-    // is a raw TCP probe setting the line. (That an RFC 2217 probe's
-    // settings reach the line is shown where a command holds it open.)
+    // The line is set only for the probe's moment, which a busy machine's
+    // watcher may miss: what it must never see is a raw TCP probe set it.
     if (!lineSet)
         QVERIFY2(!watch.seen().contains(QStringLiteral("19200,2")),
                  qPrintable(QStringList(watch.seen().values()).join(u' ')));
