@@ -81,16 +81,19 @@ bool NetworkTransport::open(const SerialLine &line)
 
 void NetworkTransport::connectWhenFree()
 {
-    if (m_state != State::Connecting || !m_socket)
+    if (m_state != State::Connecting || !m_socket
+        || m_socket->state() != QAbstractSocket::UnconnectedState)
         return;
     // A server serves one client at a time: the connection of the chain
-    // before must be gone first, or the server may still count it and
+    // before must be over first, or the server may still count it and
     // turn this one away, or take it while it still hands the last
     // command of the old one to the line.
     for (QTcpSocket *old : std::as_const(s_lingering)) {
-        if (old->peerName() == m_port.host && old->peerPort() == m_port.port) {
-            connect(old, &QObject::destroyed, this, &NetworkTransport::connectWhenFree,
-                    Qt::SingleShotConnection);
+        if (old->state() == QAbstractSocket::ConnectedState && old->peerName() == m_port.host
+            && old->peerPort() == m_port.port) {
+            connect(old, &QAbstractSocket::stateChanged, this, &NetworkTransport::connectWhenFree,
+                    Qt::UniqueConnection);
+            connect(old, &QObject::destroyed, this, &NetworkTransport::connectWhenFree, Qt::UniqueConnection);
             return;
         }
     }
@@ -106,28 +109,29 @@ void NetworkTransport::close()
     if (!socket)
         return;
     socket->disconnect(this);
-    // Inside one of its signals the socket is only put aside: a handler
-    // may run a nested event loop (a message box), and a socket deleted
-    // there would be used again by the signal it is still emitting.
     // The time on the line of what was written and not answered since.
     using namespace std::chrono;
     const milliseconds onLine = m_unansweredBytes > 0
         ? milliseconds(m_unansweredBytes * 10 * 1000 / qMax(m_line.baud, 1)) + kLineMargin
         : milliseconds(0);
     m_unansweredBytes = 0;
+    linger(socket, onLine);
+    // Inside one of its signals the socket is not yet given up for
+    // deletion: a handler may run a nested event loop (a message box), and
+    // a socket deleted there would be used again by the signal it is still
+    // emitting.
     if (m_handling > 0)
         m_closed << Closed{socket, onLine};
     else
         letGo(socket, onLine);
 }
 
-void NetworkTransport::letGo(QTcpSocket *socket, std::chrono::milliseconds onLine)
+void NetworkTransport::linger(QTcpSocket *socket, std::chrono::milliseconds onLine)
 {
     // A socket that has just reported an error may still say it is
     // connected while nothing is left of it.
     if (socket->state() != QAbstractSocket::ConnectedState || !socket->isValid()) {
         socket->abort();
-        socket->deleteLater();
         return;
     }
     // A lingering close: what was written goes out, then only the sending
@@ -144,19 +148,27 @@ void NetworkTransport::letGo(QTcpSocket *socket, std::chrono::milliseconds onLin
     connect(socket, &QObject::destroyed, QCoreApplication::instance(),
             [socket] { s_lingering.removeOne(socket); });
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
-    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
     // A command nothing answered (a run or stop) may still be on its way
     // to the controller: a server that ends the port when the client goes
     // may flush what it has not put on the line yet. The connection stays
     // until the command has had its time on the line.
-    const std::chrono::milliseconds cap = m_openLimit / 2;
-    QTimer::singleShot(onLine, socket, [socket, cap] {
-        ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
-        // A server that keeps its side open is not waited for long: the
-        // next open waits for this one.
-        QTimer::singleShot(cap, socket, &QObject::deleteLater);
+    QTimer::singleShot(onLine, socket, [socket] {
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            ::shutdown(int(socket->socketDescriptor()), SHUT_WR);
     });
+}
+
+void NetworkTransport::letGo(QTcpSocket *socket, std::chrono::milliseconds onLine)
+{
+    if (socket->state() != QAbstractSocket::ConnectedState || !socket->isValid()) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
+    // A server that keeps its side open is not waited for long.
+    QTimer::singleShot(onLine + m_openLimit / 2, socket, &QObject::deleteLater);
 }
 
 NetworkTransport::Handling::Handling(NetworkTransport *transport) : m_transport(transport)

@@ -73,6 +73,9 @@ private:
         NetworkTransport *m_transport;
     };
 
+    // A closed connection: shut and read to its end (at once), then given
+    // up for deletion (once no signal of it is being handled).
+    void linger(QTcpSocket *socket, std::chrono::milliseconds onLine);
     void letGo(QTcpSocket *socket, std::chrono::milliseconds onLine);
     bool turnedAway() const;
     void acknowledgeAtOnce();
