@@ -265,10 +265,6 @@ void NetworkTransport::onReadyRead()
             m_early += data;
             continue;
         }
-        // Kept for a while, in case the server hangs up: then it was its
-        // reason for turning the connection away.
-        if (turnedAway())
-            m_early += data.left(256 - m_early.size());
         m_unansweredBytes = 0;
         emit received(data);
     }
@@ -276,11 +272,10 @@ void NetworkTransport::onReadyRead()
 
 bool NetworkTransport::turnedAway() const
 {
-    // A word or a line of it at most: a connection that carried more was
-    // answering, and its end is a server going away.
-    return m_port.protocol == NetworkPort::Protocol::Raw && m_readySince.isValid()
-        && !m_readySince.hasExpired(kTurnAwayMs) && m_early.count('\n') + m_early.count('\r') <= 2
-        && m_early.size() < 256;
+    // The server spoke before anything was sent to it, and hangs up soon
+    // after: its words were why. Replies are never taken for them.
+    return m_port.protocol == NetworkPort::Protocol::Raw && !m_early.isEmpty() && m_readySince.isValid()
+        && !m_readySince.hasExpired(kTurnAwayMs);
 }
 
 void NetworkTransport::acknowledgeAtOnce()
@@ -358,7 +353,10 @@ void NetworkTransport::becomeReady()
 {
     m_timer.stop();
     m_state = State::Ready;
-    m_early.clear();
+    // What a raw server said unasked while the connection settled is kept
+    // (it is no reply) until it is clear whether the server hangs up.
+    if (m_port.protocol != NetworkPort::Protocol::Raw)
+        m_early.clear();
     m_readySince.start();
     const QByteArray queued = std::exchange(m_queue, {});
     emit ready();
@@ -391,9 +389,8 @@ void NetworkTransport::onError(QAbstractSocket::SocketError error)
     if (!m_socket)
         return;
     if (m_state == State::Ready && error == QAbstractSocket::RemoteHostClosedError && turnedAway()) {
-        // A raw server whose port is taken accepts and hangs up at once
-        // with a word. Without one, it may as well have gone away.
-        m_early += m_socket->readAll();
+        // A raw server whose port is taken accepts, says so and hangs up;
+        // the words may come before and the end after the settling.
         const QString said = serverWords(m_early);
         if (!said.isEmpty()) {
             fail(PortProblem::network(Network::InUse, said, m_lang));

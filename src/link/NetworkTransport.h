@@ -31,8 +31,8 @@ public:
 
     // How long an open may take in all, and how long a raw connection is
     // watched for the server turning it away before it counts as ready (0:
-    // ready at once; a server that hangs up within a moment still counts
-    // as turning it away, with what it said).
+    // ready at once). A server that spoke unasked meanwhile and hangs up
+    // within a moment after still counts as turning it away.
     void setTiming(std::chrono::milliseconds openLimit, std::chrono::milliseconds settle)
     {
         m_openLimit = openLimit;
@@ -109,7 +109,7 @@ private:
     static constexpr std::chrono::milliseconds kLineMargin{50};
     TelnetComPort m_telnet;
     QByteArray m_queue;   // written before the transport was ready
-    QByteArray m_early;   // what the server said before it was ready, or just after
+    QByteArray m_early;   // what the server said unasked, before it was ready
     QElapsedTimer m_readySince;
     static constexpr qint64 kTurnAwayMs = 200;
     int m_unanswered = 0; // line settings the server has not answered yet

@@ -114,6 +114,8 @@ private slots:
     void baudReachesServer();
     void probe_data();
     void probe();
+    void inUse_data();
+    void inUse();
     void cli_data();
     void cli();
 };
@@ -270,6 +272,30 @@ void TestNetwork::probe()
     QVERIFY(probed.wait(3000));
     QCOMPARE(probed.first().at(0).toBool(), ok);
     QVERIFY2(probed.first().at(1).toString().contains(reason), qPrintable(probed.first().at(1).toString()));
+}
+
+void TestNetwork::inUse_data()
+{
+    operations_data();
+}
+
+// Another workstation holds the server's port: an operation says so, as
+// the settings' probe does, and sends nothing.
+void TestNetwork::inUse()
+{
+    QFETCH(bool, rfc2217);
+    Gateway g;
+    const QString device = rfc2217 ? g.ports.rfc2217 : g.ports.raw;
+    QTcpSocket other;
+    other.connectToHost(QHostAddress::LocalHost, NetworkPort::parse(device)->port);
+    QVERIFY(other.waitForConnected(2000));
+    QTest::qWait(100);
+    g.use(device);
+    LinkCheck check(g.ctx);
+    const LinkSession::Result r = g.await(check, [&] { check.start(); });
+    QCOMPARE(r.outcome, LinkSession::Outcome::PortFailed);
+    QVERIFY2(r.reason.contains(QStringLiteral("in use")), qPrintable(r.reason));
+    QVERIFY(g.sim->commands().isEmpty());
 }
 
 void TestNetwork::cli_data()
