@@ -17,6 +17,10 @@ DownloadSession::DownloadSession(AppContext &ctx, StepSource &program, QObject *
         if (!received)
             tellProgress();
     });
+    connect(this, &LinkSession::finished, this, [this](const LinkSession::Result &result) {
+        if (std::exchange(m_downloadChain, false))
+            emit downloadFinished(result);
+    });
 }
 
 void DownloadSession::open(int channel)
@@ -41,6 +45,7 @@ void DownloadSession::requestState(int channel)
 bool DownloadSession::start(int channel)
 {
     m_channel = channel;
+    m_downloadChain = true;
     if (m_program.getStep() < 1) {
         // A LOAD with nothing after it would leave the channel empty.
         beginChain();

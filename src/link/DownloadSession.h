@@ -44,6 +44,9 @@ signals:
     // Steps answered so far, of `total`: emitted once the request that
     // follows the answer has been written (or the exchange has ended).
     void progress(int step, int total);
+    // A chain that start() began has ended, right after its finished():
+    // the state requests of the session never emit it.
+    void downloadFinished(const LinkSession::Result &result);
 
 protected:
     void afterReset() override;
@@ -59,6 +62,8 @@ private:
     QString m_state;
     bool m_downloading = false;
     bool m_completed = false;
+    // The running chain is a download's.
+    bool m_downloadChain = false;
     // The state request that follows a complete download.
     bool m_refreshing = false;
 };

@@ -157,10 +157,11 @@ dlgDown::dlgDown(AppContext &ctx, StepSource &program, const QString &documentCa
         // A complete download leaves the bar full; any other end empties it.
         if (!result.ok() || !m_session->stepCount())
             m_progressBar->setValue(0);
-        // Once per download: the state read after the read-back ends a
-        // chain too, and the download is still complete then.
-        const bool downloaded = std::exchange(m_downloadRunning, false);
-        if (downloaded && result.ok() && m_session->completed() && m_programSteps && m_chkVerify->isChecked())
+    });
+    // Once per download: the state read after the read-back ends a chain
+    // too, and the download is still complete then.
+    connect(session, &DownloadSession::downloadFinished, this, [this](const LinkSession::Result &result) {
+        if (result.ok() && m_session->completed() && m_programSteps && m_chkVerify->isChecked())
             QTimer::singleShot(0, this, &dlgDown::verify);
     });
 }
@@ -217,9 +218,7 @@ void dlgDown::startDownload()
     m_progressBar->setValue(0);
     m_lblProgress->clear();
     m_progressText.start();
-    m_downloadRunning = true;
-    if (!m_session->start(selectedChannel()))
-        m_downloadRunning = false;
+    m_session->start(selectedChannel());
 }
 
 void dlgDown::stopDownload()

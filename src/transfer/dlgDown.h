@@ -96,7 +96,6 @@ private:
     int m_axes = 0;
     std::unique_ptr<CompareSession> m_compare;
     bool m_verified = false;
-    bool m_downloadRunning = false; // started, its chain not ended yet
     QPushButton *m_cmdTx = nullptr;
     QPushButton *m_cmdStop = nullptr;
     QPushButton *m_cmdClose = nullptr;
