@@ -5,6 +5,7 @@
 #include "link/UploadSession.h"
 #include "program/ProgramFile.h"
 #include "program/StepDiff.h"
+#include "support/EnglishRun.h"
 #include "support/ScriptedPresenter.h"
 #include "support/SimLine.h"
 
@@ -25,13 +26,7 @@ struct Station
 {
     explicit Station(const QStringList &faults = {}, int axes = 2) : sim(startSimulator(faults)), ctx(presenter)
     {
-        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), dir.filePath(QStringLiteral("LANG1.DAT")));
-        ctx.chooseLanguage(dir.path(), QStringLiteral("1"));
-        ctx.setControllerType(axes);
-        ctx.buildRunObjects();
-        SerialLine line;
-        line.device = sim->devicePath();
-        ctx.comSettings.setAppliedLine(line);
+        buildEnglishRun(ctx, dir, axes, sim->devicePath());
         ctx.link.intervals = {300ms, 20ms, 300ms};
     }
     // Runs the job to its end; with `pullAt`, the cable is pulled as soon

@@ -8,6 +8,7 @@
 #include "link/TelnetComPort.h"
 #include "link/UploadSession.h"
 #include "program/ProgramFile.h"
+#include "support/EnglishRun.h"
 #include "support/ProgramLines.h"
 #include "support/ScriptedPresenter.h"
 #include "support/Ser2net.h"
@@ -38,10 +39,7 @@ struct Gateway
         if (served.isEmpty())
             qFatal("%s", qPrintable(error));
         ports = served.first();
-        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), dir.filePath(QStringLiteral("LANG1.DAT")));
-        ctx.chooseLanguage(dir.path(), QStringLiteral("1"));
-        ctx.setControllerType(2);
-        ctx.buildRunObjects();
+        buildEnglishRun(ctx, dir, 2);
         ctx.link.intervals.reply = 1000ms;
     }
     void use(const QString &device, int baudIndex = 2)

@@ -1,6 +1,7 @@
 #include "link/AppContext.h"
 #include "link/UploadSession.h"
 #include "program/ProgramFile.h"
+#include "support/EnglishRun.h"
 #include "support/ScriptedFileDialogs.h"
 #include "support/ScriptedPresenter.h"
 #include "support/SimLine.h"
@@ -24,13 +25,7 @@ struct WindowRig
 {
     explicit WindowRig(const QStringList &faults = {}) : sim(startSimulator(faults)), ctx(presenter)
     {
-        QFile::copy(QStringLiteral(VELOMAT_LANG_DIR "/LANG1.DAT"), dir.filePath(QStringLiteral("LANG1.DAT")));
-        ctx.chooseLanguage(dir.path(), QStringLiteral("1"));
-        ctx.setControllerType(2);
-        ctx.buildRunObjects();
-        SerialLine line;
-        line.device = sim->devicePath();
-        ctx.comSettings.setAppliedLine(line);
+        buildEnglishRun(ctx, dir, 2, sim->devicePath());
         ctx.link.intervals = {300ms, 20ms, 300ms};
         sim->setProgram(1, {"H:A|H:B", "AGO:A1000|AGO:B-500", "W:5"});
         ControllerWindow::Host host;
